@@ -1,0 +1,9 @@
+#pragma once
+// Diagnostic lines for developers: never shown to the user. They go to
+// standard error, and only while the environment variable NORVANE_TRACE is set.
+namespace norvane {
+
+// printf-style; the line is cut at 511 characters.
+void DebugTrace(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+}  // namespace norvane

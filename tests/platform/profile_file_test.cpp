@@ -1,0 +1,65 @@
+#include "platform/profile_file.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+using namespace norvane;
+using norvane::test::TempDir;
+using norvane::test::readFile;
+using norvane::test::writeFile;
+
+TEST(ProfileFile, MissingFileSectionOrKeyGiveTheDefault) {
+  TempDir dir;
+  std::string path = dir.file("config.ini");
+  EXPECT_EQ(readProfileInt(path, "Main", "SaveInput", 1), 1);
+  EXPECT_EQ(readProfileString(path, "Main", "X", "dflt"), "dflt");
+  writeFile(path, "[Main]\nCanUpdate=0\n");
+  EXPECT_EQ(readProfileInt(path, "Other", "CanUpdate", 7), 7);
+  EXPECT_EQ(readProfileInt(path, "Main", "SaveInput", 1), 1);
+  EXPECT_EQ(readProfileInt(path, "Main", "CanUpdate", 1), 0);
+}
+
+TEST(ProfileFile, IntegerValuesReadTheirLeadingNumber) {
+  TempDir dir;
+  std::string path = dir.file("a.ini");
+  writeFile(path, "[S]\nneg=-1\nspaced =  42  \ntrail=12abc\nword=abc\nempty=\n");
+  struct Case { const char* key; int expected; } cases[] = {
+      {"neg", -1}, {"spaced", 42}, {"trail", 12}, {"word", 0}, {"empty", 0}};
+  for (const auto& c : cases) EXPECT_EQ(readProfileInt(path, "S", c.key, 99), c.expected) << c.key;
+}
+
+TEST(ProfileFile, NamesMatchWithoutCaseAndFirstKeyWins) {
+  TempDir dir;
+  std::string path = dir.file("a.ini");
+  writeFile(path, "[quming]\r\nXING=张\r\nxing=李\r\n");
+  EXPECT_EQ(readProfileString(path, "Quming", "Xing", ""), "张");
+}
+
+TEST(ProfileFile, WriteCreatesFileAndSectionAndKeepsOtherLines) {
+  TempDir dir;
+  std::string path = dir.file("config.ini");
+  ASSERT_TRUE(writeProfileString(path, "Quming", "Xing", "欧阳"));
+  ASSERT_TRUE(writeProfileString(path, "Main", "SaveInput", "0"));
+  ASSERT_TRUE(writeProfileString(path, "Quming", "Gender", "2"));
+  ASSERT_TRUE(writeProfileString(path, "Quming", "Xing", "李"));
+  EXPECT_EQ(readFile(path), "[Quming]\nXing=李\nGender=2\n[Main]\nSaveInput=0\n");
+}
+
+TEST(ProfileFile, ValuesAreCutTo259Characters) {
+  TempDir dir;
+  std::string path = dir.file("a.ini");
+  std::string longChinese;
+  for (int i = 0; i < 300; ++i) longChinese += "字";
+  writeProfileString(path, "S", "k", longChinese);
+  std::string read = readProfileString(path, "S", "k", "");
+  EXPECT_EQ(read.size(), 259u * 3);
+}
+
+TEST(ProfileFile, DeleteRemovesOnlyThatKey) {
+  TempDir dir;
+  std::string path = dir.file("a.ini");
+  writeFile(path, "[S]\na=1\nb=2\n");
+  EXPECT_TRUE(deleteProfileKey(path, "S", "a"));
+  EXPECT_TRUE(deleteProfileKey(path, "S", "missing"));
+  EXPECT_EQ(readFile(path), "[S]\nb=2\n");
+}
