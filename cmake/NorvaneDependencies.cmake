@@ -13,12 +13,12 @@ pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)
 pkg_check_modules(OPENCC REQUIRED IMPORTED_TARGET opencc)
 pkg_check_modules(ERFA REQUIRED IMPORTED_TARGET erfa)
 
-# cpp-httplib is header-only; Debian ships it without a CMake package config
-# in some releases, so look for the header directly.
-find_path(HTTPLIB_INCLUDE_DIR httplib.h REQUIRED)
+# Debian builds cpp-httplib as a shared library whose class layout depends on
+# the feature macros its pkg-config file defines (OpenSSL, zlib, brotli), so
+# every user must compile with exactly those definitions and link the library.
+pkg_check_modules(CPPHTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
 add_library(norvane_httplib INTERFACE)
-target_include_directories(norvane_httplib SYSTEM INTERFACE ${HTTPLIB_INCLUDE_DIR})
-target_link_libraries(norvane_httplib INTERFACE Threads::Threads)
+target_link_libraries(norvane_httplib INTERFACE PkgConfig::CPPHTTPLIB Threads::Threads)
 
 # SQLCipher's header only declares sqlite3_key with SQLITE_HAS_CODEC defined.
 target_compile_definitions(PkgConfig::SQLCIPHER INTERFACE SQLITE_HAS_CODEC)
