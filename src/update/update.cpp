@@ -255,10 +255,18 @@ std::string fetchRawTcp(const std::string& url) {
     if (n <= 0) return "";
     sent += static_cast<std::size_t>(n);
   }
+  // The server closes the connection after its answer; headers and body may
+  // arrive in separate segments, so read until then (or 4095 bytes, or the
+  // receive limit).
   char answer[4096];
-  ssize_t received = ::recv(sock.fd(), answer, sizeof answer - 1, 0);
-  if (received <= 0) return "";
-  const std::string text(answer, static_cast<std::size_t>(received));
+  std::size_t received = 0;
+  while (received < sizeof answer - 1) {
+    ssize_t n = ::recv(sock.fd(), answer + received, sizeof answer - 1 - received, 0);
+    if (n <= 0) break;
+    received += static_cast<std::size_t>(n);
+  }
+  if (received == 0) return "";
+  const std::string text(answer, received);
   std::size_t body = text.find("\r\n\r\n");
   if (body == std::string::npos) return "";
   std::size_t open = text.find('{', body + 4);

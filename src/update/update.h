@@ -90,7 +90,8 @@ std::string storedMachineCode();
 
 // The raw TCP fallback of the version fetch: a GET over a plain socket to the
 // URL's host (port 80 unless the URL names one) with 2000 ms send and receive
-// limits, one receive of at most 4095 bytes, and from the body the text from
+// limits, at most 4095 bytes of the answer (read until the server closes),
+// and from the body the text from
 // the first "{" through the first "}" after it (empty when there is none).
 // Throws std::invalid_argument for a URL that names an unusable port.
 std::string fetchRawTcp(const std::string& url);
