@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -152,6 +154,30 @@ TEST(UsageReporterTest, UnreachableHostIsNotAcknowledged) {
   EXPECT_FALSE(reporter.reportAction(kReportUninstall));
   UsageReporter unprimed;  // no host at all
   EXPECT_FALSE(unprimed.reportAction(kReportUninstall));
+}
+
+TEST(UsageReporterTest, SilentHostCannotHoldTheReportForLong) {
+  std::mutex mutex;
+  std::condition_variable done;
+  bool finished = false;
+  test::LocalServer silent;
+  silent.server().Post("/action.ashx", [&](const httplib::Request&, httplib::Response& res) {
+    std::unique_lock<std::mutex> lock(mutex);
+    done.wait_for(lock, std::chrono::seconds(60), [&] { return finished; });
+    res.set_content("1", "text/plain");
+  });
+  silent.start();
+  UsageReporter reporter = primedReporter(silent.origin());
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(reporter.reportAction(kReportUninstall));
+  const auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(waited, std::chrono::milliseconds(kReportTotalTimeoutMs - 1000));
+  EXPECT_LT(waited, std::chrono::milliseconds(kReportTotalTimeoutMs + 5000));
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    finished = true;
+  }
+  done.notify_all();
 }
 
 TEST(UsageReporterTest, AcknowledgementRuleReadsOnlyTheStatedLength) {

@@ -176,6 +176,24 @@ TEST_F(UpdateTest, IncompleteDownloadChangesNothing) {
   for (int type : reports()) EXPECT_NE(type, 4);
 }
 
+TEST_F(UpdateTest, StoppingTheCheckerAbandonsARunningDownload) {
+  setInstalledVersion("1.0.9");
+  host.setInstallerMode(InstallerMode::Slow);
+  ASSERT_TRUE(update.startDailyCheck());
+  for (int i = 0; i < 500 && !fileExists(update.installerPath() + ".upd"); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_TRUE(update.isCheckRunning());
+  const auto start = std::chrono::steady_clock::now();
+  update.stop();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_FALSE(update.isCheckRunning());
+  EXPECT_FALSE(fileExists(update.installerPath()));
+  EXPECT_TRUE(fileExists(update.installerPath() + ".upd"));
+  EXPECT_EQ(hasNewInstaller(), "<none>");
+  EXPECT_EQ(reports(), (std::vector<int>{3}));
+}
+
 TEST_F(UpdateTest, ManualCheckTellsTheUserWhatHappened) {
   struct Case {
     const char* what;

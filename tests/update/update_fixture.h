@@ -25,7 +25,7 @@
 
 namespace norvane::test {
 
-enum class InstallerMode { Complete, CutShort, NotFound, NoLength };
+enum class InstallerMode { Complete, CutShort, NotFound, NoLength, Slow };
 
 // The update host: "/windows/newversion.htm" and "/windows/NvrSetup.exe".
 class UpdateHost {
@@ -64,6 +64,15 @@ class UpdateHost {
         case InstallerMode::NotFound:
           res.status = 404;
           res.set_content("no installer", "text/plain");
+          break;
+        case InstallerMode::Slow:
+          // 1000 bytes every 50 ms, for far longer than any test waits.
+          res.set_content_provider(1000 * 1000, "application/octet-stream",
+                                   [](std::size_t, std::size_t, httplib::DataSink& sink) {
+                                     std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                                     const std::string block(1000, 'S');
+                                     return sink.write(block.data(), block.size());
+                                   });
           break;
         case InstallerMode::NoLength:
           res.set_chunked_content_provider("application/octet-stream",
