@@ -114,3 +114,25 @@ TEST(EndpointsTest, BareHostsGetTlsAndExplicitOriginsAreKeptAsWritten) {
 
 }  // namespace
 }  // namespace norvane
+
+namespace norvane {
+namespace {
+
+TEST_F(ServiceTest, TransportsOnManyThreadsAtOnceEachGetTheirOwnAnswer) {
+  for (int i = 0; i < 8; ++i)
+    server.on("/v1/page" + std::to_string(i), [i](const httplib::Request&, httplib::Response& res) {
+      res.set_content("{\"code\":" + std::to_string(i) + "}", "application/json");
+    });
+  std::vector<std::string> answers(8);
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 8; ++i)
+    threads.emplace_back([&answers, i, origin = server.origin()] {
+      HttpTransport transport;  // the first ones race to set up libcurl
+      answers[i] = transport.postJson(origin + "/v1/page" + std::to_string(i), "{}", "root", "kelp");
+    });
+  for (std::thread& t : threads) t.join();
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(answers[i], "{\"code\":" + std::to_string(i) + "}");
+}
+
+}  // namespace
+}  // namespace norvane
