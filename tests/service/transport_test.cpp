@@ -65,9 +65,15 @@ TEST_F(ServiceTest, ErrorPagesAndBrokenTransfersComeBackAsReceived) {
   EXPECT_FALSE(transport.bodyTooLarge());
 }
 
-TEST(TransportTest, NoServerGivesAnEmptyBody) {
+TEST(TransportTest, NoServerGivesAnEmptyBodyAndATraceLine) {
+  setenv("NORVANE_TRACE", "1", 1);
   HttpTransport transport;
-  EXPECT_EQ(transport.postJson("http://127.0.0.1:1/v1/build", "{}", "root", "kelp"), "");
+  ::testing::internal::CaptureStderr();
+  std::string posted = transport.postJson("http://127.0.0.1:1/v1/build", "{}", "root", "kelp");
+  std::string trace = ::testing::internal::GetCapturedStderr();
+  unsetenv("NORVANE_TRACE");
+  EXPECT_EQ(posted, "");
+  EXPECT_EQ(trace, "curl_easy_perform error = 7\n");  // could not connect
   EXPECT_EQ(transport.get("http://127.0.0.1:1/system/timenow", "root", "kelp"), "");
   EXPECT_EQ(transport.get("not a url", "root", "kelp"), "");
 }
