@@ -39,9 +39,12 @@ const char* columnText(sqlite3_stmt* st, int column) {
 
 }  // namespace
 
-std::string FavoritesStore::defaultPath() { return JoinPath(DataFolder, "Favorit.db"); }
+std::string FavoritesStore::defaultPath() {
+  return DataFolder.empty() ? std::string() : JoinPath(DataFolder, "Favorit.db");
+}
 
 void FavoritesStore::load(const std::string& utf8Path) {
+  if (utf8Path.empty()) return;  // SQLite would open a private temporary database
   sqlite3* db = nullptr;
   // Read-write so that a save cut short by a crash is rolled back here; no
   // create, so a missing file stays missing.
@@ -79,6 +82,7 @@ void FavoritesStore::load(const std::string& utf8Path) {
 
 bool FavoritesStore::save(const std::string& utf8Path) {
   if (!modified_) return true;
+  if (utf8Path.empty()) return false;
   sqlite3* db = nullptr;
   if (sqlite3_open_v2(utf8Path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
       SQLITE_OK) {

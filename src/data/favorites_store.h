@@ -17,7 +17,8 @@ class FavoritesStore {
  public:
   using List = std::list<NameRecord>;  // stored records never move in memory
 
-  // DataFolder + "/Favorit.db".
+  // DataFolder + "/Favorit.db"; empty while DataFolder is unknown (then load
+  // finds nothing and save fails).
   static std::string defaultPath();
 
   // Appends the rows of the file at `utf8Path` to the list. A missing file, a

@@ -231,6 +231,7 @@ TEST(FavoritesStore, MissingAndBrokenFiles) {
   EXPECT_EQ(test::readFile(broken), junk);
   EXPECT_TRUE(store.modified());
   EXPECT_FALSE(store.save(dir.file("no/such/folder/Favorit.db")));
+  EXPECT_FALSE(store.save(""));  // no data folder: nothing is written anywhere
 
   // A file whose table does not exist yet gets it on the first save.
   const std::string other = dir.file("other.db");
