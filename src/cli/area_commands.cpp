@@ -13,14 +13,14 @@
 namespace norvane::cli {
 namespace {
 
-// A positive 32-bit area id.
-bool readAreaId(const std::string& text, int& id) {
+// A 32-bit area id, at least `min`.
+bool readAreaId(const std::string& text, int& id, long long min = 1) {
   if (text.empty() || text.size() > 10) return false;
   for (char c : text) {
     if (c < '0' || c > '9') return false;
   }
   long long value = std::strtoll(text.c_str(), nullptr, 10);
-  if (value < 1 || value > 2147483647) return false;
+  if (value < min || value > 2147483647) return false;
   id = static_cast<int>(value);
   return true;
 }
@@ -53,8 +53,9 @@ std::string knowledgeDbFile() {
 
 int listAreas(const Options& options, std::ostream& out, std::ostream& err) {
   int parent = 0;
-  if (options.has("parent") && !readAreaId(options.get("parent"), parent)) {
-    return usage(err, "areas", "--parent must be an area id (a positive number)");
+  // --parent 0 names the root, like no --parent: the provinces.
+  if (options.has("parent") && !readAreaId(options.get("parent"), parent, 0)) {
+    return usage(err, "areas", "--parent must be an area id (a number, 0 for the provinces)");
   }
   KnowledgeDb db;
   std::string error;

@@ -84,6 +84,8 @@ TEST_F(AreaCli, ListsTheAreaTree) {
   CliResult counties = run({"areas", "--parent", "1301"});
   ASSERT_EQ(counties.exitCode, 0) << counties.err;
   EXPECT_EQ(pairs(counties.out), (Pairs{{130102, "长安区"}, {130105, "新华区"}}));
+  CliResult root = run({"areas", "--parent", "0"});
+  EXPECT_EQ(root.out, provinces.out);
   CliResult leaf = run({"areas", "--parent", "130102"});
   ASSERT_EQ(leaf.exitCode, 0) << leaf.err;
   EXPECT_TRUE(pairs(leaf.out).empty());
