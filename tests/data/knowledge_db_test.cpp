@@ -5,7 +5,9 @@
 #include <sqlcipher/sqlite3.h>
 #include <sys/wait.h>
 
+#include <atomic>
 #include <filesystem>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -232,6 +234,27 @@ TEST(KnowledgeDbOpen, RepeatedOpensAndReplacedFile) {
   ASSERT_NE(slow, nullptr);
   EXPECT_TRUE(databaseReadable(slow));
   sqlite3_close(slow);
+}
+
+// Objects on the same file in several threads at once, each opening its own
+// connection (the first opens race for the key derivation).
+TEST(KnowledgeDbOpen, ConcurrentObjectsOnOneFile) {
+  TempDir dir;
+  const std::string path = dir.file("local.dat");
+  ASSERT_EQ(test::runKnowledgeBuilder(path, test::kKnowledgeFixtureSources), 0);
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 25; ++i) {
+        KnowledgeDb db(path, true);
+        std::string jx, js1, js2, js3;
+        if (!db.numberTexts4(1, jx, js1, js2, js3) || js3 != "大吉") ++failures;
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(failures.load(), 0);
 }
 
 TEST(PlaceText, ShortenPlaceName) {
