@@ -67,9 +67,10 @@ std::vector<Key> fixedKeys() {
 // ShowMessage("K", ...) and LookupText("Section", "K", ...).
 std::vector<Key> keysInSources() {
   std::vector<Key> keys;
-  const std::regex getText(R"re(\bGetText\(\s*"([^"]+)")re");
-  const std::regex showMessage(R"re(\bShowMessage\(\s*"([^"]+)")re");
-  const std::regex lookup(R"re(\bLookupText\(\s*"([^"]+)"\s*,\s*"([^"]+)")re");
+  // Only whole literal keys: GetText("Shendiao" + grade) builds its key.
+  const std::regex getText(R"re(\bGetText\(\s*"([^"]+)"\s*\))re");
+  const std::regex showMessage(R"re(\bShowMessage\(\s*"([^"]+)"\s*,)re");
+  const std::regex lookup(R"re(\bLookupText\(\s*"([^"]+)"\s*,\s*"([^"]+)"\s*,)re");
   for (const auto& entry : fs::recursive_directory_iterator(kSource + "/src")) {
     const std::string ext = entry.path().extension().string();
     if (!entry.is_regular_file() || (ext != ".cpp" && ext != ".h")) continue;
