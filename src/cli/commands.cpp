@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include "cli/area_commands.h"
 #include "cli/output.h"
 #include "service/analysis_query.h"
 #include "service/endpoints.h"
@@ -133,26 +134,28 @@ const std::vector<Command>& commands() {
   static const std::vector<Command> table = {
       {"names",
        "names --surname 李 --gender 1|2 --birthday \"2020-2-8 09:05\"\n"
-       "        --longitude DEGREES [--county ID | --city-id ID] [--length 1|2] [--page N]\n"
+       "        --county ID | --longitude DEGREES [--city-id ID] [--length 1|2] [--page N]\n"
        "        [--settings cyz,xb,sx,zxz,xmx,wx,ny,yd,sm,ym] [--fixed 字] [--fixed-second 字]\n"
        "        [--account NAME --token TOKEN]",
        withBirth({"length", "page", "settings", "fixed", "fixed-second", "account", "token"}),
        &names},
       {"nicknames",
        "nicknames --surname 李 --gender 1|2 --birthday \"2020-2-8 09:05\"\n"
-       "        --longitude DEGREES [--county ID | --city-id ID] --patterns 110000 [--page N]\n"
+       "        --county ID | --longitude DEGREES [--city-id ID] --patterns 110000 [--page N]\n"
        "        [--account NAME --token TOKEN]",
        withBirth({"patterns", "page", "account", "token"}), &nicknames},
       {"analyse",
        "analyse --surname 欧阳 --name 明 --gender 1|2 --birthday \"2020-2-8 09:05\"\n"
-       "        --longitude DEGREES [--county ID | --city-id ID]",
+       "        --county ID | --longitude DEGREES [--city-id ID]",
        withBirth({"name"}), &analyseName},
       {"analyse-nickname",
        "analyse-nickname --surname 李 --name 宝宝 --gender 1|2 --birthday \"2020-2-8 09:05\"\n"
-       "        --longitude DEGREES [--county ID | --city-id ID]",
+       "        --county ID | --longitude DEGREES [--city-id ID]",
        withBirth({"name"}), &analyseNickname},
       {"fortune", "fortune --surname 李 --name 白", {"surname", "name"}, &fortune},
       {"clear-cache", "clear-cache", {}, &clearCache},
+      {"areas", "areas [--parent ID]", {"parent"}, &listAreas},
+      {"place", "place --county ID", {"county"}, &showPlace},
   };
   return table;
 }
@@ -165,8 +168,9 @@ std::string usageText() {
       "Commands:\n";
   for (const Command& c : commands()) text += "  " + std::string(c.synopsis) + "\n";
   text +=
-      "\nThe birth place is given by its longitude; --county gives the county id that\n"
-      "goes with it. --settings lists the ten advanced choices as item positions.\n"
+      "\nThe birth place is a county id (--county; \"areas\" and \"place\" find it) whose\n"
+      "longitude comes from local.dat beside this program, or an explicit --longitude.\n"
+      "--settings lists the ten advanced choices as item positions.\n"
       "Exit status: 0 success, 1 the service or the cache failed (status and message\n"
       "key on standard error), 2 bad or missing options.\n";
   return text;

@@ -1,5 +1,7 @@
 #include "cli/options.h"
 
+#include "cli/area_commands.h"
+
 #include "platform/utf8.h"
 #include "shell/settings.h"
 
@@ -158,12 +160,14 @@ bool readBirthPlace(const Options& options, BirthInfo& birth, std::string& error
     return false;
   }
   if (!options.has("longitude")) {
-    if (county >= 0)
-      error = "this build cannot look up a county's longitude yet: give --longitude DEGREES "
-              "together with --county";
-    else
-      error = "missing birth place: give --longitude DEGREES (and --county ID)";
-    return false;
+    if (county < 0) {
+      error = "missing birth place: give --county ID (or --longitude DEGREES)";
+      return false;
+    }
+    // The county's longitude comes from the knowledge database.
+    if (!countyLongitude(static_cast<int>(county), birth.Longitude, error)) return false;
+    birth.CityId = static_cast<int>(county);
+    return true;
   }
   std::string text = options.get("longitude");
   char* end = nullptr;

@@ -222,7 +222,7 @@ TEST_F(CliTest, BadOrMissingOptionsGetAUsageMessageAndNoRequest) {
       {with(kNames, "gender", "3"), "--gender must be 1"},
       {with(kNames, "birthday", "2020-2-30 09:05"), "--birthday must be"},
       {with(kNames, "birthday", "yesterday"), "--birthday must be"},
-      {without(kNames, "longitude"), "cannot look up a county's longitude"},
+      {without(kNames, "longitude"), "cannot read the knowledge database"},
       {without(without(kNames, "longitude"), "county"), "missing birth place"},
       {with(kNames, "longitude", "east"), "--longitude must be"},
       {with(kNames, "longitude", "nan"), "--longitude must be"},
