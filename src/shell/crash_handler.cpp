@@ -103,6 +103,12 @@ void buildMessage(Buffer& out, std::uint32_t code, std::uintptr_t address) {
   out.add(" )");
 }
 
+// The faulting address; signals sent by a process (abort, kill) have none.
+std::uintptr_t faultAddress(const siginfo_t* info) {
+  if (info == nullptr || info->si_code <= 0) return 0;
+  return reinterpret_cast<std::uintptr_t>(info->si_addr);
+}
+
 void writeDump(int sig, const siginfo_t* info) {
   if (g_dumpPath[0] == '\0') return;
   int fd = ::open(g_dumpPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
@@ -115,7 +121,7 @@ void writeDump(int sig, const siginfo_t* info) {
   head.add(")\ncode=");
   head.addDec(info ? info->si_code : 0);
   head.add("\naddress=");
-  head.addHex(info ? reinterpret_cast<std::uintptr_t>(info->si_addr) : 0);
+  head.addHex(faultAddress(info));
   head.add("\npid=");
   head.addDec(static_cast<long>(::getpid()));
   head.add("\nbacktrace:\n");
@@ -183,8 +189,7 @@ void onFatalSignal(int sig, siginfo_t* info, void*) {
 
   writeDump(sig, info);
   Buffer message;
-  buildMessage(message, static_cast<std::uint32_t>(sig),
-               info ? reinterpret_cast<std::uintptr_t>(info->si_addr) : 0);
+  buildMessage(message, static_cast<std::uint32_t>(sig), faultAddress(info));
   Buffer line;
   line.add(message.data);
   line.add("\n");
