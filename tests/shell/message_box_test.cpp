@@ -5,9 +5,12 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QThread>
 #include <QLabel>
 #include <QTimer>
 
+#include <atomic>
 #include <thread>
 
 #include "platform/folders.h"
@@ -196,7 +199,7 @@ TEST_F(ShowMessageTest, RealDialogFromAWorkerThreadRunsOnTheWindowThread) {
   });
   poll.start(20);
   int result = 0;
-  bool done = false;
+  std::atomic<bool> done{false};
   std::thread worker([&] {
     result = ShowMessage("HasUpdate", nullptr, 0x04);
     done = true;
