@@ -29,7 +29,9 @@ class WebView : public QWidget {
   void navigate(const QString& urlOrPath);
   // Runs script text in the current page; nothing is returned.
   void runScript(const QString& script);
-  // Runs script text and hands its result (as text) to `done`.
+  // Runs script text and hands its result (as text) to `done`. When the page
+  // goes away first, `done` is called with an empty text as the view ends, so
+  // whatever it refers to must outlive the view.
   void runScript(const QString& script, std::function<void(const QString&)> done);
 
   void setLoadFinishedHandler(std::function<void(const QString& url, bool ok)> handler);

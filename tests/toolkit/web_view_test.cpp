@@ -87,6 +87,9 @@ TEST_F(WebViewTest, ScriptsRunAndThePageReachesTheHost) {
                   "JS2Native('login', '{\"a\":\"名\"}').then(function (r) { window.got = r; });"
                   "function SetData(s) { document.title = s; }"
                   "</script></body></html>");
+  // Declared before the window: the view answers pending script calls with an
+  // empty result when it goes away, so these must outlive it.
+  QString got, title;
   PageWindow w;
   ASSERT_TRUE(w.create());
   auto* view = w.control<WebView>(QStringLiteral("Webkit"));
@@ -96,14 +99,12 @@ TEST_F(WebViewTest, ScriptsRunAndThePageReachesTheHost) {
   ASSERT_TRUE(waitUntil([&] { return !w.calls.isEmpty(); })) << "the page's call never arrived";
   EXPECT_EQ(w.calls, QStringList{QStringLiteral("login|{\"a\":\"名\"}")});
 
-  QString got;
   ASSERT_TRUE(waitUntil([&] {
     view->runScript(QStringLiteral("window.got"), [&](const QString& v) { got = v; });
     QApplication::processEvents(QEventLoop::AllEvents, 50);
     return got == QStringLiteral("answer:login");
   }));
 
-  QString title;
   view->runScript(QStringLiteral("SetData('第一页')"));
   ASSERT_TRUE(waitUntil([&] {
     view->runScript(QStringLiteral("document.title"), [&](const QString& v) { title = v; });
