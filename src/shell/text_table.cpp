@@ -272,13 +272,13 @@ bool sameKinds(const std::vector<Piece>& pieces, const std::vector<FormatArg::Ki
   return n == kinds.size();
 }
 
-std::string numberSpec(const Conversion& conv, const char* lengthModifier) {
-  std::string spec = "%" + conv.flags;
-  if (conv.width >= 0) spec += std::to_string(conv.width);
-  if (conv.precision >= 0) spec += "." + std::to_string(conv.precision);
-  spec += lengthModifier;
-  spec += conv.type;
-  return spec;
+std::string numberConversion(const Conversion& conv, const char* lengthModifier) {
+  std::string text = "%" + conv.flags;
+  if (conv.width >= 0) text += std::to_string(conv.width);
+  if (conv.precision >= 0) text += "." + std::to_string(conv.precision);
+  text += lengthModifier;
+  text += conv.type;
+  return text;
 }
 
 }  // namespace
@@ -313,9 +313,9 @@ bool formatText(const std::string& format, std::initializer_list<FormatArg> args
       char buffer[1200];
       int n;
       if (conv.kind == FormatArg::Kind::Integer) {
-        n = std::snprintf(buffer, sizeof buffer, numberSpec(conv, "ll").c_str(), arg->integer);
+        n = std::snprintf(buffer, sizeof buffer, numberConversion(conv, "ll").c_str(), arg->integer);
       } else {
-        n = std::snprintf(buffer, sizeof buffer, numberSpec(conv, "").c_str(), arg->floating);
+        n = std::snprintf(buffer, sizeof buffer, numberConversion(conv, "").c_str(), arg->floating);
       }
       if (n < 0 || static_cast<std::size_t>(n) >= sizeof buffer) return false;
       result.append(buffer, static_cast<std::size_t>(n));
