@@ -65,9 +65,15 @@ TEST_F(ServiceTest, ErrorPagesAndBrokenTransfersComeBackAsReceived) {
   EXPECT_FALSE(transport.bodyTooLarge());
 }
 
-TEST(TransportTest, NoServerGivesAnEmptyBody) {
+TEST(TransportTest, NoServerGivesAnEmptyBodyAndATraceLine) {
+  setenv("NORVANE_TRACE", "1", 1);
   HttpTransport transport;
-  EXPECT_EQ(transport.postJson("http://127.0.0.1:1/v1/build", "{}", "root", "kelp"), "");
+  ::testing::internal::CaptureStderr();
+  std::string posted = transport.postJson("http://127.0.0.1:1/v1/build", "{}", "root", "kelp");
+  std::string trace = ::testing::internal::GetCapturedStderr();
+  unsetenv("NORVANE_TRACE");
+  EXPECT_EQ(posted, "");
+  EXPECT_EQ(trace, "curl_easy_perform error = 7\n");  // could not connect
   EXPECT_EQ(transport.get("http://127.0.0.1:1/system/timenow", "root", "kelp"), "");
   EXPECT_EQ(transport.get("not a url", "root", "kelp"), "");
 }
@@ -110,6 +116,28 @@ TEST(EndpointsTest, BareHostsGetTlsAndExplicitOriginsAreKeptAsWritten) {
   ServiceEndpoints::initialize("", "", "http://127.0.0.1:8080");
   EXPECT_EQ(ServiceEndpoints::url(Endpoint::NameLuck), "http://127.0.0.1:8080/v1/luck");
   EXPECT_EQ(ServiceEndpoints::serviceOrigin(), "http://127.0.0.1:8080");
+}
+
+}  // namespace
+}  // namespace norvane
+
+namespace norvane {
+namespace {
+
+TEST_F(ServiceTest, TransportsOnManyThreadsAtOnceEachGetTheirOwnAnswer) {
+  for (int i = 0; i < 8; ++i)
+    server.on("/v1/page" + std::to_string(i), [i](const httplib::Request&, httplib::Response& res) {
+      res.set_content("{\"code\":" + std::to_string(i) + "}", "application/json");
+    });
+  std::vector<std::string> answers(8);
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 8; ++i)
+    threads.emplace_back([&answers, i, origin = server.origin()] {
+      HttpTransport transport;  // the first ones race to set up libcurl
+      answers[i] = transport.postJson(origin + "/v1/page" + std::to_string(i), "{}", "root", "kelp");
+    });
+  for (std::thread& t : threads) t.join();
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(answers[i], "{\"code\":" + std::to_string(i) + "}");
 }
 
 }  // namespace
