@@ -13,6 +13,7 @@
 
 #include "platform/debug_trace.h"
 #include "platform/folders.h"
+#include "service/endpoints.h"
 #include "shell/crash_handler.h"
 #include "shell/run_log.h"
 #include "shell/run_modes.h"
@@ -52,13 +53,10 @@ void installStopSignals() {
   ::sigaction(SIGINT, &action, nullptr);
 }
 
-// Fills the two folders. ServiceEndpoints::initialize takes over this step
-// (it builds the endpoint table, fills both folders and loads the stored
-// account) once the service client is linked in.
+// Builds the service URL table and fills both folders (creating the data and
+// cache folders), then loads the stored login.
 void initializeEndpointsAndFolders() {
-  if (ProgramFolder.empty()) ProgramFolder = locateProgramFolder();
-  if (DataFolder.empty()) DataFolder = locateDataFolder();
-  if (!DataFolder.empty()) ensureFolder(DataFolder);
+  ServiceEndpoints::initialize();
   plugins::loadStoredAccount();
 }
 
