@@ -280,6 +280,17 @@ void runGuarded(const std::function<void()>& work) {
   t_guard = frame.previous;
 }
 
+bool runWithFaultGuard(const std::function<void()>& work, std::uint32_t& code, std::uintptr_t& address) {
+  try {
+    runGuarded(work);
+  } catch (const CSEHException& e) {
+    code = e.code();
+    address = e.address();
+    return false;
+  }
+  return true;
+}
+
 std::string sehTraceLine(const char* file, int line, const CSEHException& e) {
   char text[512];
   std::snprintf(text, sizeof text, "Type=%d File=%s Line=%d ExceptCode=%x Address=%lx", 1, file, line,

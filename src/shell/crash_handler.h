@@ -72,6 +72,10 @@ void ensureAlternateSignalStack();
 // leave broken; faults on other threads and SIGABRT are not caught.
 void runGuarded(const std::function<void()>& work);
 
+// The same without exceptions: true when work ran to its end; false with the
+// fault's code (signal number) and address when a fault ended it.
+bool runWithFaultGuard(const std::function<void()>& work, std::uint32_t& code, std::uintptr_t& address);
+
 // Catch-site trace lines written with DebugTrace:
 //   "Type=1 File=<file> Line=<line> ExceptCode=<hex> Address=<hex>" for a CSEHException,
 //   "Type=5 File=<file> Line=<line>" for any other exception.

@@ -127,6 +127,17 @@ TEST_F(FaultGuardTest, OtherExceptionsAndNormalReturnPassThrough) {
   EXPECT_THROW(runGuarded([] { readAddress(0x50); }), CSEHException);
 }
 
+TEST_F(FaultGuardTest, NonThrowingFormReportsCodeAndAddress) {
+  std::uint32_t code = 0;
+  std::uintptr_t address = 0;
+  int ran = 0;
+  EXPECT_TRUE(runWithFaultGuard([&] { ++ran; }, code, address));
+  EXPECT_EQ(ran, 1);
+  EXPECT_FALSE(runWithFaultGuard([] { readAddress(0x90); }, code, address));
+  EXPECT_EQ(code, static_cast<std::uint32_t>(SIGSEGV));
+  EXPECT_EQ(address, 0x90u);
+}
+
 TEST_F(FaultGuardTest, NestedGuardsCatchAtTheInnermostAndOuterStaysActive) {
   int innerCaught = 0;
   try {
