@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QIcon>
 #include <QMessageBox>
+#include <QPixmap>
 #include <QPointer>
 #include <QSocketNotifier>
 
@@ -96,8 +98,13 @@ int shutdown() {
 
 bool hasVisibleDisplay() {
   QByteArray platform = qgetenv("QT_QPA_PLATFORM");
-  if (!platform.isEmpty()) return !platform.startsWith("offscreen") && !platform.startsWith("minimal");
-  return !qgetenv("DISPLAY").isEmpty() || !qgetenv("WAYLAND_DISPLAY").isEmpty();
+  const bool x11 = !qgetenv("DISPLAY").isEmpty();
+  const bool wayland = !qgetenv("WAYLAND_DISPLAY").isEmpty();
+  if (platform.startsWith("offscreen") || platform.startsWith("minimal")) return false;
+  if (platform.startsWith("xcb")) return x11;
+  if (platform.startsWith("wayland")) return wayland;
+  if (!platform.isEmpty()) return true;  // another platform plugin: it knows its display
+  return x11 || wayland;
 }
 
 void showFatalMessage(const QString& text, const QString& title) {
@@ -132,7 +139,9 @@ int RunApplication(int argc, char** argv, const MainWindowFactory& createMainWin
   }
 
   // The window program.
-  const bool display = hasVisibleDisplay() || !qgetenv("QT_QPA_PLATFORM").isEmpty();
+  // An invisible platform (offscreen) still runs the window program fully.
+  const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+  const bool display = hasVisibleDisplay() || platform.startsWith("offscreen") || platform.startsWith("minimal");
   std::unique_ptr<QCoreApplication> app;
   if (display) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);  // the web view needs it
@@ -174,6 +183,10 @@ int RunApplication(int argc, char** argv, const MainWindowFactory& createMainWin
   }
 
   plugins::startDailyUpdateCheck();
+
+  // The program icon (taskbar, window switcher) comes with the skin.
+  QPixmap icon;
+  if (icon.loadFromData(skin.file(QStringLiteral("images/logo.png")))) QApplication::setWindowIcon(QIcon(icon));
 
   if (hasVisibleDisplay()) setCrashMessageProgram("/proc/self/exe");
   installStopSignals();
