@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <unistd.h>
 
 #include "shell/child_process.h"
 #include "support/temp_dir.h"
@@ -30,7 +31,7 @@ ChildProcess::Options headless(std::map<std::string, std::string> set = {}) {
 ChildProcess::Options offscreen(std::map<std::string, std::string> set = {}) {
   set["NORVANE_TRACE"] = "1";
   set["QT_QPA_PLATFORM"] = "offscreen";
-  set["QTWEBENGINE_DISABLE_SANDBOX"] = "1";
+  if (::geteuid() == 0) set["QTWEBENGINE_DISABLE_SANDBOX"] = "1";  // the sandbox cannot run as root
   return {set, {"DISPLAY", "WAYLAND_DISPLAY"}};
 }
 
