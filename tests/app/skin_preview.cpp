@@ -1,11 +1,13 @@
 // Shows one window of the program for screenshots and manual checks:
-//   norvane_skin_preview info|error|warn|twobutton|main [text]
+//   norvane_skin_preview info|error|warn|twobutton|main[:TAB] [text]
 // The skin comes from NORVANE_SKIN_ARCHIVE or the archive of the build tree.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFont>
 #include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "shell/message_box.h"
@@ -35,9 +37,14 @@ int main(int argc, char** argv) {
   }
   const char* variant = argv[1];
   QString text = argc > 2 ? QString::fromUtf8(argv[2]) : QStringLiteral("请输入宝宝的姓氏，姓氏只能是汉字。");
-  if (std::strcmp(variant, "main") == 0) {
+  if (std::strncmp(variant, "main", 4) == 0) {  // "main" or "main:N" with tab N shown
     auto* frame = new norvane::CMainFrame();
     frame->create(nullptr);
+    static const char* const tabs[] = {"tabQuMing", "tabFengXi", "tabBaGua", "tabXiaoMing", "tabFenxiXiaoMing", "tabFavorites"};
+    int tab = variant[4] == ':' ? std::atoi(variant + 5) : 0;
+    if (tab >= 0 && tab < 6) {
+      if (auto* b = frame->control<QAbstractButton>(QString::fromLatin1(tabs[tab]))) b->click();
+    }
     frame->centerWindow();
     frame->show();
     return app.exec();
