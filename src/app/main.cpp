@@ -1,0 +1,7 @@
+// The program's entry: the shell's entry routine with the main window.
+#include "shell/application.h"
+#include "ui/main_frame.h"
+
+int main(int argc, char** argv) {
+  return norvane::RunApplication(argc, argv, [] { return new norvane::CMainFrame(); });
+}

@@ -1,0 +1,32 @@
+#pragma once
+// The places where the entry routine calls into other parts of the program.
+// Each function is called at one fixed step of the start-up; the sequence
+// around it does not depend on what it does. Until the named part is linked
+// in, a function does nothing (said at each definition in run_plugins.cpp).
+namespace norvane::plugins {
+
+// After the folders are known: loads the stored login (account, token,
+// nickname) from the per-user store.
+void loadStoredAccount();
+
+// Uninstall run and normal start: primes the usage reporter with the
+// statistics host, application id 1, OS name, channel code, installed
+// version, machine code and OS bitness. Sends nothing.
+void primeUsageReporter();
+
+// Uninstall run: sends the uninstallation report (type 2) synchronously; its
+// outcome is ignored.
+void sendUninstallReport();
+
+// Machine-code run: computes the machine code and stores it.
+void runMakeMachine();
+
+// Normal start, after the skin is loaded: starts the once-a-day update check
+// unless a check is still running.
+void startDailyUpdateCheck();
+
+// Shutdown (every run): waits for or ends the update checker's worker and
+// releases what the parts above hold.
+void shutdownPlugins();
+
+}  // namespace norvane::plugins

@@ -1,0 +1,70 @@
+#include "toolkit/layout_loader.h"
+
+#include <QAbstractButton>
+#include <QBuffer>
+#include <QLabel>
+#include <QPixmap>
+
+#include "toolkit/skin_archive.h"
+#include "toolkit/web_view.h"
+
+namespace norvane::toolkit {
+
+LayoutLoader::LayoutLoader(QObject* parent) : QUiLoader(parent) {
+  // Designer plugins stay out: the layouts use only standard widgets and the
+  // controls created below.
+  clearPluginPaths();
+}
+
+QWidget* LayoutLoader::createWidget(const QString& className, QWidget* parent, const QString& name) {
+  QWidget* widget = nullptr;
+  if (className == QLatin1String("WebView") || className == QLatin1String("QWebEngineView") ||
+      className == QLatin1String("WkeWebkit")) {
+    widget = new WebView(parent);
+  } else {
+    widget = QUiLoader::createWidget(className, parent, name);
+    if (widget == nullptr) widget = new QWidget(parent);
+  }
+  widget->setObjectName(name);
+  return widget;
+}
+
+QWidget* LayoutLoader::loadLayout(const QString& file, QWidget* parent) {
+  bool ok = false;
+  QByteArray document = SkinArchive::instance().file(file, &ok);
+  if (!ok || document.isEmpty()) {
+    lastError_ = QStringLiteral("layout %1 is not in the skin archive").arg(file);
+    return nullptr;
+  }
+  QBuffer buffer(&document);
+  buffer.open(QIODevice::ReadOnly);
+  QWidget* root = load(&buffer, parent);
+  if (root == nullptr) {
+    lastError_ = QStringLiteral("layout %1 could not be read: %2").arg(file, errorString());
+    return nullptr;
+  }
+  applySkinImages(root);
+  return root;
+}
+
+void applySkinImages(QWidget* root) {
+  QList<QWidget*> widgets = root->findChildren<QWidget*>();
+  widgets.prepend(root);
+  for (QWidget* w : widgets) {
+    QVariant image = w->property("skinImage");
+    if (!image.isValid()) continue;
+    bool ok = false;
+    QByteArray bytes = SkinArchive::instance().file(image.toString(), &ok);
+    QPixmap pixmap;
+    if (!ok || !pixmap.loadFromData(bytes)) continue;
+    if (auto* label = qobject_cast<QLabel*>(w)) {
+      label->setPixmap(pixmap);
+    } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+      button->setIcon(QIcon(pixmap));
+      if (button->iconSize().isEmpty() || button->property("skinImageFullSize").toBool())
+        button->setIconSize(pixmap.size());
+    }
+  }
+}
+
+}  // namespace norvane::toolkit

@@ -1,0 +1,32 @@
+#pragma once
+// Builds widget trees from the layout documents of the skin archive.
+// A QUiLoader that never loads Designer plugins (their web view plugin makes
+// its own, incompatible view) and creates the toolkit's own controls itself:
+// class "WebView" (also accepted: "QWebEngineView", "WkeWebkit") becomes a
+// norvane::toolkit::WebView. An unknown class becomes a plain QWidget so a
+// broken layout never takes the program down.
+#include <QUiLoader>
+
+namespace norvane::toolkit {
+
+class LayoutLoader : public QUiLoader {
+  Q_OBJECT
+ public:
+  explicit LayoutLoader(QObject* parent = nullptr);
+  QWidget* createWidget(const QString& className, QWidget* parent = nullptr, const QString& name = QString()) override;
+
+  // Loads `file` from the process skin archive; nullptr (and errorString())
+  // when it is missing or not a layout document.
+  QWidget* loadLayout(const QString& file, QWidget* parent);
+  QString lastError() const { return lastError_; }
+
+ private:
+  QString lastError_;
+};
+
+// Applies the skin's images: every widget with the dynamic property
+// "skinImage" (a file name in the skin archive) gets that image as its pixmap
+// (labels) or icon (buttons). Missing images are left out silently.
+void applySkinImages(QWidget* root);
+
+}  // namespace norvane::toolkit

@@ -1,0 +1,101 @@
+#include "toolkit/web_view.h"
+
+#include <QFile>
+#include <QVBoxLayout>
+#include <QWebChannel>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+#include <QWebEngineView>
+
+namespace norvane::toolkit {
+namespace {
+
+// Runs in every page before its own scripts: connects the channel and offers
+// window.JS2Native, queueing calls until the channel is up.
+QString bridgeScript() {
+  QFile channelJs(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
+  QString script;
+  if (channelJs.open(QIODevice::ReadOnly)) script = QString::fromUtf8(channelJs.readAll());
+  script += QStringLiteral(R"JS(
+(function () {
+  var pending = [];
+  var host = null;
+  window.JS2Native = function (method, content) {
+    return new Promise(function (resolve) {
+      var send = function () { host.call(String(method), String(content === undefined ? '' : content), resolve); };
+      if (host) { send(); } else { pending.push(send); }
+    });
+  };
+  function connect() {
+    if (typeof qt === 'undefined' || !qt.webChannelTransport) { return; }
+    new QWebChannel(qt.webChannelTransport, function (channel) {
+      host = channel.objects.norvaneHost;
+      var queued = pending; pending = [];
+      queued.forEach(function (send) { send(); });
+    });
+  }
+  connect();
+})();
+)JS");
+  return script;
+}
+
+}  // namespace
+
+WebView::WebView(QWidget* parent) : QWidget(parent) {
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  view_ = new QWebEngineView(this);
+  layout->addWidget(view_);
+
+  bridge_ = new NativeBridge(this);
+  channel_ = new QWebChannel(this);
+  channel_->registerObject(QStringLiteral("norvaneHost"), bridge_);
+  QWebEnginePage* page = view_->page();
+  page->setWebChannel(channel_);
+
+  QWebEngineScript script;
+  script.setName(QStringLiteral("norvane-bridge"));
+  script.setSourceCode(bridgeScript());
+  script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+  script.setWorldId(QWebEngineScript::MainWorld);
+  script.setRunsOnSubFrames(false);
+  page->scripts().insert(script);
+
+  connect(view_, &QWebEngineView::loadFinished, this, [this](bool ok) {
+    QString url = view_->url().toString();
+    if (loadFinishedHandler_) loadFinishedHandler_(url, ok);
+    emit loadFinished(url, ok);
+  });
+}
+
+WebView::~WebView() = default;
+
+void WebView::navigate(const QString& urlOrPath) {
+  QUrl url(urlOrPath);
+  if (url.scheme().isEmpty() || urlOrPath.startsWith(QLatin1Char('/'))) url = QUrl::fromLocalFile(urlOrPath);
+  view_->load(url);
+}
+
+void WebView::runScript(const QString& script) { view_->page()->runJavaScript(script); }
+
+void WebView::runScript(const QString& script, std::function<void(const QString&)> done) {
+  view_->page()->runJavaScript(script, [done](const QVariant& value) {
+    if (done) done(value.toString());
+  });
+}
+
+void WebView::setLoadFinishedHandler(std::function<void(const QString&, bool)> handler) {
+  loadFinishedHandler_ = std::move(handler);
+}
+
+void WebView::setNativeCallHandler(std::function<QString(const QString&, const QString&)> handler) {
+  nativeHandler_ = std::move(handler);
+}
+
+QString WebView::callNative(const QString& method, const QString& content) {
+  return nativeHandler_ ? nativeHandler_(method, content) : QString();
+}
+
+}  // namespace norvane::toolkit

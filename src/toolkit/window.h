@@ -1,0 +1,164 @@
+#pragma once
+// The base of every window and dialog of the program.
+//
+// A Window is a frameless top-level widget built from one layout file of the
+// skin archive. Its controls are found by name; their notifications reach one
+// handler, notify(type, senderName), with the types
+//   "windowinit"  once, after the layout is built and before the window shows,
+//   "click"       a button, option or check box was clicked,
+//   "itemselect"  a combo box or list changed its current item,
+//   "textchanged" an edit's text changed.
+// Messages posted with post(number, wParam) from any thread arrive in
+// onMessage() on the window's thread, in posting order.
+//
+// The layout's root widget may carry these dynamic properties:
+//   captionHeight (int)  the top band that drags the window (default 30)
+//   shadow (bool)        a drop shadow around the window where the desktop composites
+//   resizeBorder (QRect) left, top, right, bottom widths of the resize edges
+//                        (x, y, width, height of the rect); none when absent
+// Its geometry gives the window size and its minimumSize the smallest size.
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <map>
+
+class QEventLoop;
+class QPropertyAnimation;
+
+namespace norvane::toolkit {
+
+class WebView;
+
+class Window : public QWidget {
+  Q_OBJECT
+ public:
+  Window(const QString& className, const QString& layoutFile, QWidget* parent = nullptr);
+  ~Window() override;
+
+  // The window class name other code finds the window by (WindowRegistry).
+  QString className() const { return className_; }
+  QString layoutFile() const { return layoutFile_; }
+
+  // Builds the window from its layout, owned by `owner` (or none), and sends
+  // "windowinit". Returns false, with lastError(), when the layout is missing
+  // or unreadable. Calling it again does nothing.
+  bool create(QWidget* owner = nullptr);
+  bool isCreated() const { return root_ != nullptr; }
+  QString lastError() const { return lastError_; }
+
+  // The first control of that name and type in the layout, or nullptr.
+  template <class T = QWidget>
+  T* control(const QString& name) const {
+    if (root_ == nullptr) return nullptr;
+    if (root_->objectName() == name) {
+      if (T* self = qobject_cast<T*>(root_)) return self;
+    }
+    return root_->findChild<T*>(name);
+  }
+  QWidget* root() const { return root_; }
+
+  // Centres the window on its owner's screen (or the primary screen).
+  void centerWindow();
+
+  // Shows the window modally (creating it first, owned by `owner`) and runs a
+  // local event loop until it closes; returns the result. The window object
+  // survives the call unless setDeleteOnClose(true) was chosen.
+  int showModal(QWidget* owner = nullptr);
+
+  // Sets the result and closes with the 100 ms fade-out.
+  void close(int result);
+  // A close request without a result (the caption's close button, the desktop's
+  // close): runs onCloseRequest and, when allowed, fades out and closes with
+  // the result left unchanged.
+  void requestClose();
+  int result() const { return result_; }
+  void setResult(int result) { result_ = result; }
+  bool isClosing() const { return closing_; }
+
+  // The window deletes itself once it has closed (the object ends with its window).
+  void setDeleteOnClose(bool on) { deleteOnClose_ = on; }
+
+  // Asks for a drop shadow; it is drawn where a compositing desktop can show
+  // it, otherwise the window gets a thin border instead.
+  void enableShadow(bool on);
+  bool hasShadow() const { return shadowShown_; }
+
+  // Posts message `number` with `wParam` to this window; safe from any thread
+  // while the window exists.
+  void post(unsigned number, quintptr wParam = 0);
+
+  // Timers by the caller's own ids; onTimer(id) fires on the window thread.
+  void setTimer(int id, int milliseconds);
+  void killTimer(int id);
+
+  void minimizeWindow() { showMinimized(); }
+
+  // The widget that sent the notification being handled (for names that occur twice).
+  QWidget* notifySender() const { return notifySender_; }
+
+ signals:
+  // Emitted once the window has closed (after the fade).
+  void windowClosed(int result);
+
+ protected:
+  // Notifications. The default: "click" on "btnClose" requests a close and
+  // "click" on "btnMin" minimises; everything else is ignored.
+  virtual void notify(const QString& type, const QString& sender);
+  // Posted messages; return true when handled.
+  virtual bool onMessage(unsigned number, quintptr wParam);
+  virtual void onTimer(int id);
+  // The close handler: return false to keep the window open.
+  virtual bool onCloseRequest() { return true; }
+  // Web view events of the window's WebView controls.
+  virtual void onPageLoaded(WebView* view, const QString& url, bool ok);
+  virtual QString OnJS2Native(const QString& method, const QString& content);
+
+  // Sends a notification as a control would (subclasses and tests).
+  void sendNotify(const QString& type, const QString& sender, QWidget* senderWidget = nullptr);
+
+  bool event(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void timerEvent(QTimerEvent* event) override;
+
+ private:
+  void wireControls();
+  void finishClose();
+  Qt::Edges edgesAt(const QPoint& pos) const;
+
+  QString className_;
+  QString layoutFile_;
+  QString lastError_;
+  QWidget* root_ = nullptr;
+  QWidget* notifySender_ = nullptr;
+  int result_ = 0;
+  bool closing_ = false;
+  bool closed_ = false;
+  bool deleteOnClose_ = false;
+  bool shadowWanted_ = false;
+  bool shadowShown_ = false;
+  int captionHeight_ = 30;
+  QMargins resizeBorder_;
+  int shadowMargin_ = 0;
+  QPoint dragOffset_;
+  bool dragging_ = false;
+  QPointer<QEventLoop> modalLoop_;
+  std::map<int, int> timers_;  // qt timer id -> caller id
+};
+
+// While alive, the application shows the wait cursor.
+class WaitCursor {
+ public:
+  WaitCursor();
+  ~WaitCursor();
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+// The duration of the close fade-out.
+constexpr int kFadeMilliseconds = 100;
+
+}  // namespace norvane::toolkit
