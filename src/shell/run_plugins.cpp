@@ -1,27 +1,40 @@
 #include "shell/run_plugins.h"
 
-// The subsystems that fill these places are not linked into the program yet:
-// each function below deliberately does nothing until its part is wired in.
+#include "shell/crash_handler.h"
+#include "shell/run_log.h"
+#include "shell/settings.h"
+#include "telemetry/machine_code.h"
+#include "telemetry/usage_reporter.h"
+#include "update/entry_runs.h"
+#include "update/update.h"
 
 namespace norvane::plugins {
 
-// Does nothing yet: the account store fills it (AccountStore::load).
+// Does nothing yet: the account subsystem (AccountStore::load) is not part of
+// this program yet; until it is, every start runs logged out.
 void loadStoredAccount() {}
 
-// Does nothing yet: the usage reporter fills it (host, app id 1, OS name,
-// channel code, installed version, machine code, bitness).
-void primeUsageReporter() {}
+void primeUsageReporter() { norvane::primeUsageReporter(usageReporter(), oemSettings()); }
 
-// Does nothing yet: the usage reporter fills it (report type 2, synchronous).
-void sendUninstallReport() {}
+void sendUninstallReport() { norvane::sendUninstallReport(); }
 
-// Does nothing yet: the machine-code part fills it.
-void runMakeMachine() {}
+void runMakeMachine() { storeMachineCode(); }
 
-// Does nothing yet: the update checker fills it (isCheckRunning, then startDailyCheck).
-void startDailyUpdateCheck() {}
+void startDailyUpdateCheck() {
+  CUpdate& checker = updateChecker();
+  // A hardware fault inside the check ends the check, not the program.
+  checker.setFaultGuard([](const std::function<void()>& work, WorkerFault& fault) {
+    std::uint32_t code = 0;
+    std::uintptr_t address = 0;
+    bool finished = runWithFaultGuard(work, code, address);
+    fault.code = code;
+    fault.address = address;
+    return finished;
+  });
+  checker.setRunLogWriter([](const std::string& line) { appendRunLog("%s", line.c_str()); });
+  if (!checker.isCheckRunning()) checker.startDailyCheck();
+}
 
-// Does nothing yet: the update checker fills it.
-void shutdownPlugins() {}
+void shutdownPlugins() { updateChecker().stop(); }
 
 }  // namespace norvane::plugins
