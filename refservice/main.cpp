@@ -135,17 +135,19 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::string origin = "http://127.0.0.1:" + std::to_string(server.port());
-  std::printf("listening on %s\n", origin.c_str());
-  std::fflush(stdout);
-  if (!server.namingReady()) {
-    std::fprintf(stderr, "norvane-refservice: naming requests are unavailable: %s\n", server.engineError().c_str());
-  }
   if (!oemPath.empty()) {
     if (writeOem(oemPath, origin, error)) {
       std::fprintf(stderr, "norvane-refservice: wrote section Hosts of %s\n", oemPath.c_str());
     } else {
       std::fprintf(stderr, "norvane-refservice: %s\n", error.c_str());
     }
+  }
+  // The first line tells a waiting script that the server (and its oem.ini)
+  // is ready.
+  std::printf("listening on %s\n", origin.c_str());
+  std::fflush(stdout);
+  if (!server.namingReady()) {
+    std::fprintf(stderr, "norvane-refservice: naming requests are unavailable: %s\n", server.engineError().c_str());
   }
 
   int received = 0;

@@ -649,7 +649,10 @@ bool ReferenceServer::start(int port, std::string& error) {
     return false;
   }
   if (!d.options.withoutNaming) {
-    d.engine = std::make_unique<NamingEngine>(EngineFiles::besideProgram(d.options.dataFolder));
+    EngineFiles files = EngineFiles::besideProgram(d.options.dataFolder);
+    if (!d.options.characterFolder.empty()) files.characterFolder = d.options.characterFolder;
+    if (!d.options.vocabularyFile.empty()) files.vocabulary = d.options.vocabularyFile;
+    d.engine = std::make_unique<NamingEngine>(files);
     if (!d.engine->ready()) {
       d.engineError = d.engine->loadError();
       d.engine.reset();

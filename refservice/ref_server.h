@@ -19,6 +19,11 @@ namespace norvane::refservice {
 struct ServerOptions {
   // Folder with local.dat and refservice/ (the naming engine's data).
   std::string dataFolder;
+  // Overrides of the two naming data locations inside dataFolder: the
+  // character tables' folder and the given-name vocabulary (local.dat or a
+  // JSON file of table jxjs). Empty: the defaults beside the data.
+  std::string characterFolder;
+  std::string vocabularyFile;
   // The usage-report database; ":memory:" keeps it for the run only.
   std::string statsDatabase = ":memory:";
   // The text after "version=" of /windows/newversion.htm.

@@ -1,0 +1,29 @@
+// Runs the inline script of a login page with a stand-in document and web
+// channel, clicks one button and prints what reached the host as JSON:
+//   node login_page_harness.js <button id> <nickname> <id> [nochannel] < page.html
+const fs = require("fs");
+const html = fs.readFileSync(0, "utf8");
+const scripts = [...html.matchAll(/<script>([\s\S]*?)<\/script>/g)].map((m) => m[1]);
+if (scripts.length !== 1) {
+  console.log(JSON.stringify({ error: "expected one inline script, found " + scripts.length }));
+  process.exit(0);
+}
+const [button, nickname, account, mode] = process.argv.slice(2);
+const elements = {
+  nickname: { value: nickname },
+  account: { value: account },
+  status: { textContent: "" },
+  authorize: {},
+  refuse: {},
+};
+const calls = [];
+global.document = { getElementById: (id) => elements[id] };
+if (mode !== "nochannel") {
+  global.qt = { webChannelTransport: {} };
+  global.QWebChannel = function (transport, ready) {
+    ready({ objects: { unrelated: { value: 1 }, host: { OnJS2Native: (...args) => calls.push(args) } } });
+  };
+}
+eval(scripts[0]);
+elements[button].onclick();
+console.log(JSON.stringify({ calls, status: elements.status.textContent }));
