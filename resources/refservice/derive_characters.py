@@ -34,6 +34,19 @@ def read_unihan(fields):
     return data
 
 
+def radical_forms():
+    """Radical number as written in kRSUnicode ("85", "120'") -> its ideograph (水, 纟)."""
+    result = {}
+    with open(os.path.join(UNIHAN, "CJKRadicals.txt"), encoding="utf-8") as f:
+        for line in f:
+            if line.startswith("#") or not line.strip():
+                continue
+            num, _, ideograph = [p.strip() for p in line.split(";")]
+            if ideograph:
+                result[num] = chr(int(ideograph, 16))
+    return result
+
+
 def radical_strokes(unihan):
     """Strokes of each Kangxi radical in its full form (水 4, 艸 6, 阜 8, 邑 7 ...)."""
     result = {}
@@ -152,6 +165,7 @@ def main():
     fields = {"kTGH", "kTotalStrokes", "kRSKangXi", "kRSUnicode", "kMandarin"}
     unihan = read_unihan(fields)
     rad_strokes = radical_strokes(unihan)
+    rad_forms = radical_forms()
 
     general = []
     for ch, props in unihan.items():
@@ -186,13 +200,15 @@ def main():
             kangxi = NUMERALS[ch]
         else:
             kangxi = kangxi_strokes(t, strokes)
-        rad = int(props["kRSUnicode"].split()[0].split(".")[0].rstrip("'"))
+        rad_key = props["kRSUnicode"].split()[0].split(".")[0]
+        radical = rad_forms.get(rad_key) or rad_forms.get(rad_key.rstrip("'"), "")
+        rad = int(rad_key.rstrip("'"))
         element = RADICAL_ELEMENT.get(rad) or INITIAL_ELEMENT.get(initial, "土")
         level = 1 if number <= 3500 else (2 if number <= 6500 else 3)
-        rows[ch] = (ch, syllable, tone, initial, final, strokes, kangxi, t, level, element)
+        rows[ch] = (ch, syllable, tone, initial, final, strokes, kangxi, t, level, element, radical)
 
     with open(os.path.join(HERE, "characters.tsv"), "w", encoding="utf-8") as out:
-        out.write("# char\tpinyin\ttone\tinitial\tfinal\tstrokes\tkangxi\ttraditional\tlevel\twx\n")
+        out.write("# char\tpinyin\ttone\tinitial\tfinal\tstrokes\tkangxi\ttraditional\tlevel\twx\tradical\n")
         for _, ch in general:
             if ch in rows:
                 out.write("\t".join(str(v) for v in rows[ch]) + "\n")
