@@ -1,0 +1,74 @@
+#include "service/envelope.h"
+
+#include "platform/utf8.h"
+#include "service/json_access.h"
+
+#include <openssl/evp.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace norvane {
+
+std::string md5Hex(std::string_view bytes) {
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(),
+                                                                  &EVP_MD_CTX_free);
+  if (!context || EVP_DigestInit_ex(context.get(), EVP_md5(), nullptr) != 1 ||
+      EVP_DigestUpdate(context.get(), bytes.data(), bytes.size()) != 1 ||
+      EVP_DigestFinal_ex(context.get(), digest, &length) != 1)
+    return {};
+  static const char kHex[] = "0123456789abcdef";
+  std::string hex;
+  hex.reserve(2 * length);
+  for (unsigned int i = 0; i < length; ++i) {
+    hex += kHex[digest[i] >> 4];
+    hex += kHex[digest[i] & 0x0F];
+  }
+  return hex;
+}
+
+std::string birthdayDigits(const std::string& birthday) {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+  std::sscanf(birthday.c_str(), "%d-%d-%d %d:%02d:%02d", &year, &month, &day, &hour, &minute,
+              &second);
+  char digits[1024];
+  std::snprintf(digits, sizeof digits, "%d%02d%02d%02d%02d%02d", year, month, day, hour, minute,
+                second);
+  return digits;
+}
+
+int fetchServerTime(HttpTransport& transport) {
+  std::string body =
+      transport.get(ServiceEndpoints::url(Endpoint::ServerTime), kServiceUser, kServicePassword);
+  // atoi's reading, made safe for numbers beyond int's range (atoi's
+  // behaviour is undefined there; here they keep their low 32 bits).
+  return static_cast<int>(std::strtoll(body.c_str(), nullptr, 10));
+}
+
+std::string exchange(HttpTransport& transport, Endpoint endpoint, const std::string& body) {
+  std::string answer = transport.postJson(ServiceEndpoints::url(endpoint), body, kServiceUser,
+                                          kServicePassword);
+  if (answer.empty()) return answer;
+  return fromUtf8(answer);
+}
+
+ServiceStatus transferStatus(const HttpTransport& transport, const std::string& answer) {
+  if (transport.bodyTooLarge()) return kStatusUnparsable;
+  if (answer.empty()) return kStatusNoResponse;
+  return kStatusOk;
+}
+
+ServiceStatus classifyResponse(const std::string& answer, Json::Value& document) {
+  if (answer.empty()) return kStatusNoResponse;
+  Json::Value root;
+  if (!parseJson(answer, root)) return kStatusUnparsable;
+  const Json::Value& code = jsonMember(root, "code");
+  if (!jsonIsInt(code)) return kStatusNoCode;
+  if (int value = jsonInt(code); value != 0) return value;
+  document.swap(root);
+  return kStatusOk;
+}
+
+}  // namespace norvane
