@@ -20,13 +20,16 @@ const char* kUsage =
     "usage: norvane-refservice [--port N] [--data DIR] [--stats-db PATH]\n"
     "                          [--version-text TEXT] [--installer FILE]\n"
     "                          [--token-secret TEXT] [--write-oem PATH]\n"
+    "                          [--characters DIR] [--vocabulary FILE]\n"
     "  --port N             port on 127.0.0.1 (0, the default: any free port)\n"
     "  --data DIR           folder with local.dat and refservice/ (default: beside the program)\n"
     "  --stats-db PATH      SQLite file for usage reports (default: kept in memory)\n"
     "  --version-text TEXT  newest version announced by /windows/newversion.htm (default 1.0.0)\n"
     "  --installer FILE     file served as /windows/NvrSetup.exe (default: none, answered 404)\n"
     "  --token-secret TEXT  secret the login tokens are derived from\n"
-    "  --write-oem PATH     write the oem.ini section \"Hosts\" pointing at this server\n";
+    "  --write-oem PATH     write the oem.ini section \"Hosts\" pointing at this server\n"
+    "  --characters DIR     naming character tables (default: DATA/refservice)\n"
+    "  --vocabulary FILE    given-name vocabulary, local.dat or jxjs.json (default: DATA/local.dat)\n";
 
 // Writes (or rewrites) section [Hosts] of an oem.ini, keeping every other
 // section and key of an existing file.
@@ -108,6 +111,10 @@ int main(int argc, char** argv) {
       options.installerFile = value("--installer");
     } else if (arg == "--token-secret") {
       options.tokenSecret = value("--token-secret");
+    } else if (arg == "--characters") {
+      options.characterFolder = value("--characters");
+    } else if (arg == "--vocabulary") {
+      options.vocabularyFile = value("--vocabulary");
     } else if (arg == "--write-oem") {
       oemPath = value("--write-oem");
     } else if (arg == "--help" || arg == "-h") {

@@ -661,6 +661,8 @@ bool ReferenceServer::start(int port, std::string& error) {
     d.engineError = "naming disabled";
   }
   d.routes();
+  // Requests of this service are small; refuse anything huge outright.
+  d.http.set_payload_max_length(1 << 20);
   if (port == 0) {
     d.port = d.http.bind_to_any_port("127.0.0.1");
   } else {
