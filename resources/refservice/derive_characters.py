@@ -161,8 +161,20 @@ COMPOUND_SURNAMES = [
 ]
 
 
+def reading_of(props):
+    """The first toned reading of kMandarin, else of kTGHZ2013; a name is never read in
+    the neutral tone (子 is zǐ, 卜 is bǔ)."""
+    candidates = props["kMandarin"].split()
+    for entry in props.get("kTGHZ2013", "").split():
+        candidates += entry.split(":")[1].split(",")
+    for syl in candidates:
+        if split_pinyin(syl)[1] != 5:
+            return syl
+    return candidates[0]
+
+
 def main():
-    fields = {"kTGH", "kTotalStrokes", "kRSKangXi", "kRSUnicode", "kMandarin"}
+    fields = {"kTGH", "kTotalStrokes", "kRSKangXi", "kRSUnicode", "kMandarin", "kTGHZ2013"}
     unihan = read_unihan(fields)
     rad_strokes = radical_strokes(unihan)
     rad_forms = radical_forms()
@@ -192,7 +204,7 @@ def main():
         props = unihan[ch]
         if "kMandarin" not in props:
             continue
-        syllable = props["kMandarin"].split()[0]
+        syllable = reading_of(props)
         plain, tone, initial, final = split_pinyin(syllable)
         strokes = int(props["kTotalStrokes"].split()[0])
         t = t if len(t) == 1 else ch
