@@ -47,28 +47,41 @@ const char* kPageTemplate = R"HTML(<!DOCTYPE html>
   var idName = "@IDNAME@";
   var status = document.getElementById("status");
 
+  // The host object of the channel: the program's own ("norvaneHost", whose
+  // call(method, content) reaches the window), or any object offering
+  // OnJS2Native(method, content).
   function findHost(objects) {
+    if (objects.norvaneHost && typeof objects.norvaneHost.call === "function") {
+      return function (text) { objects.norvaneHost.call(text, ""); };
+    }
     for (var name in objects) {
       var o = objects[name];
-      if (o && typeof o.OnJS2Native === "function") return o;
+      if (o && typeof o.OnJS2Native === "function") return function (text) { o.OnJS2Native(text, ""); };
     }
     return null;
   }
 
-  // Hands the answer text to the host program. Without a web channel (an
-  // ordinary browser) the text is only shown on the page.
+  // Hands the answer text to the host program as the first argument of the
+  // page-to-host call. The program's web view offers window.JS2Native; a bare
+  // web channel is used when only that exists. In an ordinary browser the
+  // text is only shown on the page.
   function deliver(text) {
+    if (typeof window.JS2Native === "function") {
+      window.JS2Native(text, "");
+      status.textContent = "已提交";
+      return;
+    }
     if (typeof qt === "undefined" || !qt.webChannelTransport || typeof QWebChannel === "undefined") {
       status.textContent = "未连接到客户端，结果：" + text;
       return;
     }
     new QWebChannel(qt.webChannelTransport, function (channel) {
-      var host = findHost(channel.objects);
-      if (!host) {
+      var send = findHost(channel.objects);
+      if (!send) {
         status.textContent = "客户端未提供回调，结果：" + text;
         return;
       }
-      host.OnJS2Native(text, "");
+      send(text);
       status.textContent = "已提交";
     });
   }

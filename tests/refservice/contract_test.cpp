@@ -312,7 +312,7 @@ TEST(RefServiceLogin, WebLoginPagesOfferAuthoriseAndRefuse) {
     SCOPED_TRACE(row.path);
     HttpResult r = exchange("GET", s.url(row.path), "", "");
     EXPECT_EQ(r.status, 200);
-    for (const char* part : {"授权", "拒绝", "qrc:///qtwebchannel/qwebchannel.js", "OnJS2Native", row.idMember}) {
+    for (const char* part : {"授权", "拒绝", "qrc:///qtwebchannel/qwebchannel.js", "JS2Native", row.idMember}) {
       EXPECT_NE(r.body.find(part), std::string::npos) << part;
     }
   }
@@ -439,7 +439,7 @@ TEST(RefServiceLogin, LoginPageHandsItsAnswerToTheHost) {
 
   // Authorise: one call whose first argument is the JSON answer; hostile
   // text in the fields stays inside its JSON string.
-  Json::Value run = runLoginPage(wechat, "authorize '小\"明</script>' wx-id-1");
+  Json::Value run = runLoginPage(wechat, "authorize '小\"明</script>' wx-id-1 toolkit");
   ASSERT_TRUE(run.isObject()) << run.asString();
   ASSERT_EQ(run["calls"].size(), 1u);
   Json::Value answer;
@@ -449,14 +449,14 @@ TEST(RefServiceLogin, LoginPageHandsItsAnswerToTheHost) {
   EXPECT_EQ(answer["unionid"].asString(), "wx-id-1");
   EXPECT_EQ(run["calls"][0][0].asString().front(), '{');
 
-  run = runLoginPage(qq, "authorize qq-user qq-id-9");
+  run = runLoginPage(qq, "authorize qq-user qq-id-9 channel");
   ASSERT_EQ(run["calls"].size(), 1u);
   ASSERT_TRUE(parseJson(run["calls"][0][0].asString(), answer));
   EXPECT_EQ(answer["openid"].asString(), "qq-id-9");
   EXPECT_FALSE(answer.isMember("unionid"));
 
-  // Refuse: result 0.
-  run = runLoginPage(qq, "refuse x y");
+  // Refuse: result 0 (here through a channel object that offers OnJS2Native).
+  run = runLoginPage(qq, "refuse x y other");
   ASSERT_EQ(run["calls"].size(), 1u);
   ASSERT_TRUE(parseJson(run["calls"][0][0].asString(), answer));
   EXPECT_EQ(answer["result"].asInt(), 0);

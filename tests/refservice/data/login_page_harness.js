@@ -1,6 +1,9 @@
 // Runs the inline script of a login page with a stand-in document and web
 // channel, clicks one button and prints what reached the host as JSON:
-//   node login_page_harness.js <button id> <nickname> <id> [nochannel] < page.html
+//   node login_page_harness.js <button id> <nickname> <id> <mode> < page.html
+// mode: "toolkit" (the program's window.JS2Native), "channel" (only a web
+// channel whose norvaneHost object has call()), "other" (a channel object
+// with OnJS2Native), "nochannel" (an ordinary browser).
 const fs = require("fs");
 const html = fs.readFileSync(0, "utf8");
 const scripts = [...html.matchAll(/<script>([\s\S]*?)<\/script>/g)].map((m) => m[1]);
@@ -18,10 +21,15 @@ const elements = {
 };
 const calls = [];
 global.document = { getElementById: (id) => elements[id] };
-if (mode !== "nochannel") {
+global.window = global;
+const record = (...args) => calls.push(args);
+if (mode === "toolkit") {
+  global.window.JS2Native = record;
+} else if (mode === "channel" || mode === "other") {
   global.qt = { webChannelTransport: {} };
+  const host = mode === "channel" ? { norvaneHost: { call: record } } : { host: { OnJS2Native: record } };
   global.QWebChannel = function (transport, ready) {
-    ready({ objects: { unrelated: { value: 1 }, host: { OnJS2Native: (...args) => calls.push(args) } } });
+    ready({ objects: Object.assign({ unrelated: { value: 1 } }, host) });
   };
 }
 eval(scripts[0]);
