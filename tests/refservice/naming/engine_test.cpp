@@ -1,0 +1,2 @@
+#include <gtest/gtest.h>
+TEST(X2,Y){}
