@@ -20,7 +20,7 @@ const char* kUsage =
     "usage: norvane-refservice [--port N] [--data DIR] [--stats-db PATH]\n"
     "                          [--version-text TEXT] [--installer FILE]\n"
     "                          [--token-secret TEXT] [--write-oem PATH]\n"
-    "                          [--characters DIR] [--vocabulary FILE]\n"
+    "                          [--characters DIR] [--vocabulary PATH]\n"
     "  --port N             port on 127.0.0.1 (0, the default: any free port)\n"
     "  --data DIR           folder with local.dat and refservice/ (default: beside the program)\n"
     "  --stats-db PATH      SQLite file for usage reports (default: kept in memory)\n"
@@ -29,7 +29,8 @@ const char* kUsage =
     "  --token-secret TEXT  secret the login tokens are derived from\n"
     "  --write-oem PATH     write the oem.ini section \"Hosts\" pointing at this server\n"
     "  --characters DIR     naming character tables (default: DATA/refservice)\n"
-    "  --vocabulary FILE    given-name vocabulary, local.dat or jxjs.json (default: DATA/local.dat)\n";
+    "  --vocabulary PATH    knowledge for naming: local.dat, or a folder of jxjs.json and sxpp.json\n"
+    "                       (default: DATA/local.dat)\n";
 
 // Writes (or rewrites) section [Hosts] of an oem.ini, keeping every other
 // section and key of an existing file.

@@ -20,8 +20,8 @@ struct ServerOptions {
   // Folder with local.dat and refservice/ (the naming engine's data).
   std::string dataFolder;
   // Overrides of the two naming data locations inside dataFolder: the
-  // character tables' folder and the given-name vocabulary (local.dat or a
-  // JSON file of table jxjs). Empty: the defaults beside the data.
+  // character tables' folder and the given-name vocabulary (local.dat, or a
+  // folder holding jxjs.json and sxpp.json). Empty: the defaults beside the data.
   std::string characterFolder;
   std::string vocabularyFile;
   // The usage-report database; ":memory:" keeps it for the run only.
