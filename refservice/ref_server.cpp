@@ -38,7 +38,11 @@ bool parseJson(const std::string& text, Json::Value& out) {
   Json::CharReaderBuilder builder;
   std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
   std::string errors;
-  return reader->parse(text.data(), text.data() + text.size(), &out, &errors);
+  try {
+    return reader->parse(text.data(), text.data() + text.size(), &out, &errors);
+  } catch (const std::exception&) {
+    return false;  // e.g. nested deeper than the reader's stack limit
+  }
 }
 
 Json::Value errorAnswer(int code, const std::string& message) {
@@ -550,7 +554,14 @@ struct ReferenceServer::Impl {
       Json::Value body;
       CheckError error;
       if (!readBody(req, body, error)) return send(req, res, Reply::fromJson(errorAnswer(error.code, error.message)));
-      send(req, res, handle(body));
+      Reply reply;
+      try {
+        reply = handle(body);
+      } catch (const std::exception& e) {
+        // Whatever went wrong inside, the client gets a service answer it can show.
+        reply = Reply::fromJson(errorAnswer(kCodeEngineUnavailable, std::string("服务内部错误：") + e.what()));
+      }
+      send(req, res, reply);
     });
     http.Get(path, [](const httplib::Request&, httplib::Response& res) {
       res.status = 405;

@@ -96,7 +96,13 @@ std::optional<UsageReport> decodeReport(const std::string& body, std::string& wh
   Json::CharReaderBuilder builder;
   std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
   std::string errors;
-  if (!reader->parse(plain->data(), plain->data() + plain->size(), &root, &errors) || !root.isObject()) {
+  bool parsed = false;
+  try {
+    parsed = reader->parse(plain->data(), plain->data() + plain->size(), &root, &errors);
+  } catch (const std::exception&) {
+    parsed = false;  // nested deeper than the reader allows
+  }
+  if (!parsed || !root.isObject()) {
     why = "decrypted text is not a JSON object";
     return std::nullopt;
   }

@@ -232,6 +232,40 @@ TEST(RefServiceEnvelope, RejectionsAsATable) {
   }
 }
 
+// Bodies no client would send get a service answer, never a crash or a hang.
+TEST(RefServiceEnvelope, HostileBodiesGetAClearRefusal) {
+  RunningServer s;
+  ASSERT_TRUE(s.started()) << s.error();
+  int t = s.serverTime();
+  Json::Value badUtf8 = luckBody(t, "\xe6\x9d", "明轩");
+  struct Row {
+    const char* name;
+    std::string body;
+    int code;
+  } rows[] = {
+      {"nested far deeper than any request", std::string(100000, '[') + std::string(100000, ']'), 1003},
+      {"empty body", "", 1003},
+      {"truncated JSON", writeJson(buildBody(t)).substr(0, 40), 1003},
+      {"surname of broken UTF-8", writeJson(badUtf8), 1004},
+      {"members of the wrong kinds everywhere",
+       R"({"account":1,"b":[],"jd":{},"m":"1","ming":true,"number":null,"page":-1,"set":3,"sex":"x","sign":5,"t":"t","token":0,"xing":7})",
+       1004},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    HttpResult r = exchange("POST", s.url(row.name == std::string("surname of broken UTF-8") ? "/v1/luck" : "/v1/build"),
+                            row.body);
+    Json::Value answer;
+    ASSERT_TRUE(parseJson(r.body, answer)) << r.body.substr(0, 200);
+    EXPECT_EQ(answer["code"].asInt(), row.code) << answer["msg"].asString();
+  }
+  // A body beyond any request's size is refused by the transport.
+  HttpResult huge = exchange("POST", s.url("/v1/build"), std::string(2 << 20, ' '));
+  EXPECT_EQ(huge.status, 413);
+  // And the server still answers.
+  EXPECT_EQ(s.post("/v1/user/login", loginBody(s.serverTime()))["code"].asInt(), 0);
+}
+
 TEST(RefServiceEnvelope, AHandedOutTimeExpiresAfterTheWindow) {
   ServerOptions options;
   options.timeWindow = std::chrono::seconds(300);
