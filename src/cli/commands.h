@@ -1,0 +1,33 @@
+#pragma once
+// The commands of norvane-cli: a table of (name, accepted options, handler)
+// over one shared option parser. A new command is one more table row.
+#include "cli/options.h"
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace norvane::cli {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;  // the service or the cache failed
+constexpr int kExitUsage = 2;    // bad or missing options
+
+struct Command {
+  const char* name;
+  const char* synopsis;  // options, as shown in the usage text
+  OptionNames options;
+  // Runs with parsed options; prints the result on `out` and failures on `err`.
+  int (*handler)(const Options& options, std::ostream& out, std::ostream& err);
+};
+
+const std::vector<Command>& commands();
+
+// The whole front end: args are the words after the program name. Sets up
+// the endpoints and folders (ServiceEndpoints::initialize) before a command
+// runs.
+int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+std::string usageText();
+
+}  // namespace norvane::cli
