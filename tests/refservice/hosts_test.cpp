@@ -187,29 +187,14 @@ TEST(RefServiceUpdateHost, ServesVersionTextAndInstallerWithLength) {
 TEST(RefServiceCommandLine, PrintsOriginWritesOemAndStopsOnSigterm) {
   norvane::test::TempDir dir;
   norvane::test::writeFile(dir.file("oem.ini"), "[Partner]\nId=37\n\n[Hosts]\nService=api.example.com\n");
-  int out[2];
-  ASSERT_EQ(pipe(out), 0);
-  pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    dup2(out[1], 1);
-    close(out[0]);
-    std::string program = std::string(NORVANE_BIN_DIR) + "/norvane-refservice";
-    std::string oem = dir.file("oem.ini");
-    execl(program.c_str(), program.c_str(), "--port", "0", "--write-oem", oem.c_str(), "--version-text", "9.9",
-          static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(out[1]);
-  FILE* stream = fdopen(out[0], "r");
-  char line[256] = {0};
-  ASSERT_NE(fgets(line, sizeof line, stream), nullptr);
-  std::string first = line;
+  ChildServer child({"--port", "0", "--write-oem", dir.file("oem.ini"), "--version-text", "9.9"});
+  std::string first = child.firstLine();
   const std::string prefix = "listening on http://127.0.0.1:";
   ASSERT_EQ(first.rfind(prefix, 0), 0u) << first;
   int port = std::atoi(first.c_str() + prefix.size());
   EXPECT_GT(port, 0);
-  std::string origin = "http://127.0.0.1:" + std::to_string(port);
+  std::string origin = child.origin();
+  EXPECT_EQ(origin, "http://127.0.0.1:" + std::to_string(port));
 
   // The oem.ini is complete by the time the first line appears.
   norvane::HostSettings hosts = norvane::readHostSettings(dir.file("oem.ini"));
@@ -223,12 +208,9 @@ TEST(RefServiceCommandLine, PrintsOriginWritesOemAndStopsOnSigterm) {
 
   EXPECT_EQ(exchange("GET", origin + "/windows/newversion.htm", "", "").body, "version=9.9");
 
-  kill(child, SIGTERM);
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
+  int status = child.stop();
   EXPECT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
-  fclose(stream);
 }
 
 TEST(RefServiceCommandLine, RefusesBadOptions) {

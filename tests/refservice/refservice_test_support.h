@@ -13,6 +13,11 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "refservice/ref_server.h"
 
@@ -133,6 +138,60 @@ class RunningServer {
   std::unique_ptr<ReferenceServer> server_;
   bool started_ = false;
   std::string error_;
+};
+
+// norvane-refservice as a child process; the first line of its output is read
+// at start. Stopped with SIGTERM when the object goes.
+class ChildServer {
+ public:
+  explicit ChildServer(const std::vector<std::string>& args) {
+    int out[2];
+    if (pipe(out) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(out[1], 1);
+      close(out[0]);
+      close(out[1]);
+      std::string program = std::string(NORVANE_BIN_DIR) + "/norvane-refservice";
+      std::vector<char*> argv{program.data()};
+      std::vector<std::string> copies = args;
+      for (std::string& a : copies) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      execv(program.c_str(), argv.data());
+      _exit(127);
+    }
+    close(out[1]);
+    stream_ = fdopen(out[0], "r");
+    char line[256] = {0};
+    if (pid_ > 0 && stream_ != nullptr && fgets(line, sizeof line, stream_) != nullptr) firstLine_ = line;
+  }
+  ~ChildServer() {
+    stop();
+    if (stream_ != nullptr) fclose(stream_);
+  }
+  const std::string& firstLine() const { return firstLine_; }
+  // The origin from the first line, empty when it did not have the expected form.
+  std::string origin() const {
+    const std::string prefix = "listening on ";
+    if (firstLine_.rfind(prefix, 0) != 0) return {};
+    std::string origin = firstLine_.substr(prefix.size());
+    while (!origin.empty() && (origin.back() == '\n' || origin.back() == '\r')) origin.pop_back();
+    return origin;
+  }
+  // Sends SIGTERM and returns the wait status (-1 when there was no child).
+  int stop() {
+    if (pid_ <= 0) return -1;
+    kill(pid_, SIGTERM);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return status;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  FILE* stream_ = nullptr;
+  std::string firstLine_;
 };
 
 }  // namespace norvane::refservice::test
