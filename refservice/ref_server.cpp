@@ -147,7 +147,7 @@ struct ReferenceServer::Impl {
         reply = Reply::text(200, "service temporarily unavailable", "text/plain");
         break;
       case FaultMode::NoCode: {
-        Json::Value value = reply.isJson ? reply.json : Json::Value(Json::objectValue);
+        Json::Value value = reply.isJson && reply.json.isObject() ? reply.json : Json::Value(Json::objectValue);
         value.removeMember("code");
         if (!value.isMember("data")) value["data"] = Json::Value(Json::arrayValue);
         reply = Reply::fromJson(value);
