@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <functional>
+#include <set>
 #include <fstream>
 #include <unistd.h>
 
@@ -278,6 +279,74 @@ TEST(RefServiceEnvelope, AHandedOutTimeExpiresAfterTheWindow) {
   EXPECT_EQ(s.post("/v1/user/login", loginBody(t))["code"].asInt(), 1002);
   // Handing the same second out again makes it acceptable again.
   EXPECT_EQ(s.post("/v1/user/login", loginBody(s.serverTime()))["code"].asInt(), 0);
+}
+
+ServerOptions withNamingFixture() {
+  ServerOptions options;
+  options.vocabularyFile = std::string(NORVANE_SOURCE_DIR) + "/tests/refservice/naming/fixture";
+  return options;
+}
+
+// Well-formed requests of every naming endpoint are answered with code 0 and data.
+TEST(RefServiceEnvelope, GoodRequestsAreAnswered) {
+  RunningServer s(withNamingFixture());
+  ASSERT_TRUE(s.started()) << s.error();
+  ASSERT_TRUE(s.server().namingReady()) << s.server().engineError();
+  struct Row {
+    const char* path;
+    std::function<Json::Value(int)> body;
+    bool page;  // a name page ("total" and "data" array) rather than an analysis object
+  } rows[] = {
+      {"/v1/build", [](int t) { return buildBody(t); }, true},
+      {"/v1/build", [](int t) { Json::Value b = buildBody(t, "欧阳", 1, 2); b["z1"].append("子"); return b; }, true},
+      {"/v1/child/build", [](int t) { return nicknameBody(t); }, true},
+      {"/v1/show", [](int t) { return showBody(t); }, false},
+      {"/v1/child/show", [](int t) { return showBody(t, "王", "小萌"); }, false},
+      {"/v1/luck", [](int t) { return luckBody(t); }, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.path);
+    Json::Value answer = s.post(row.path, row.body(s.serverTime()));
+    ASSERT_TRUE(answer.isObject()) << answer.asString();
+    EXPECT_EQ(answer["code"].asInt(), 0) << answer["msg"].asString();
+    if (row.page) {
+      EXPECT_TRUE(answer["total"].isInt());
+      EXPECT_TRUE(answer["data"].isArray());
+      EXPECT_GT(answer["data"].size(), 0u);
+    } else {
+      EXPECT_TRUE(answer["data"].isObject());
+    }
+  }
+}
+
+TEST(RefServicePaging, StablePagesWholeTotalAndEmptyPastTheEnd) {
+  RunningServer s(withNamingFixture());
+  ASSERT_TRUE(s.started()) << s.error();
+  ASSERT_TRUE(s.server().namingReady()) << s.server().engineError();
+  auto page = [&](unsigned n) { return s.post("/v1/build", buildBody(s.serverTime(), "李", 2, 1, n)); };
+  Json::Value first = page(1);
+  ASSERT_EQ(first["code"].asInt(), 0);
+  int total = first["total"].asInt();
+  ASSERT_GT(total, 10);
+  EXPECT_EQ(page(1), first) << "the same question gets the same page";
+
+  // Walking every page gives each name once and `total` names in all.
+  std::set<std::string> seen;
+  unsigned pages = static_cast<unsigned>((total + 9) / 10);
+  for (unsigned n = 1; n <= pages; ++n) {
+    Json::Value p = page(n);
+    ASSERT_EQ(p["code"].asInt(), 0);
+    EXPECT_EQ(p["total"].asInt(), total);
+    EXPECT_EQ(p["data"].size(), n < pages ? 10u : static_cast<unsigned>(total - 10 * static_cast<int>(pages - 1)));
+    for (const auto& item : p["data"]) EXPECT_TRUE(seen.insert(item["m"].asString()).second) << item["m"].asString();
+  }
+  EXPECT_EQ(seen.size(), static_cast<std::size_t>(total));
+
+  Json::Value past = page(pages + 1);
+  EXPECT_EQ(past["code"].asInt(), 0);
+  EXPECT_EQ(past["total"].asInt(), total);
+  ASSERT_TRUE(past["data"].isArray());
+  EXPECT_EQ(past["data"].size(), 0u);
 }
 
 TEST(RefServiceLogin, TokenDependsOnTheAccountOnlyAndSurvivesRestarts) {
