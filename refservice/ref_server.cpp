@@ -674,6 +674,13 @@ bool ReferenceServer::start(int port, std::string& error) {
   d.routes();
   // Requests of this service are small; refuse anything huge outright.
   d.http.set_payload_max_length(1 << 20);
+  // Reuse an address left in TIME_WAIT, but never share a port another
+  // server is listening on (the library's default would, and the two would
+  // then split the connections between them).
+  d.http.set_socket_options([](int sock) {
+    int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   if (port == 0) {
     d.port = d.http.bind_to_any_port("127.0.0.1");
   } else {

@@ -222,6 +222,26 @@ TEST(RefServiceCommandLine, RefusesBadOptions) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 2);
   }
+  // Options that read well but cannot be served: a clear message and status 1.
+  ServerOptions options;
+  options.withoutNaming = true;
+  RunningServer busy(options);
+  ASSERT_TRUE(busy.started()) << busy.error();
+  for (std::string args : {"--port " + std::to_string(busy.server().port()),
+                           std::string("--stats-db /nonexistent-folder/stats.db")}) {
+    SCOPED_TRACE(args);
+    // A server that wrongly starts would run until stopped: bound the wait.
+    std::string command = "timeout 20 " + program + " " + args + " 2>&1 >/dev/null";
+    std::string message;
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char buffer[512];
+    while (fgets(buffer, sizeof buffer, pipe) != nullptr) message += buffer;
+    int status = pclose(pipe);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_NE(message.find("norvane-refservice: "), std::string::npos) << message;
+  }
 }
 
 }  // namespace
