@@ -521,8 +521,15 @@ struct ReferenceServer::Impl {
   Reply controlFault(const httplib::Request& req) {
     Json::Value body;
     if (!parseJson(req.body, body) || !body.isObject()) return Reply::text(400, "body must be a JSON object", "text/plain");
-    auto mode = faultModeFromName(body.get("mode", "").asString());
+    const Json::Value& modeName = body["mode"];
+    auto mode = modeName.isString() ? faultModeFromName(modeName.asString()) : std::nullopt;
     if (!mode) return Reply::text(400, "unknown mode", "text/plain");
+    for (const char* name : {"code", "delay_ms", "count"}) {
+      if (body.isMember(name) && !body[name].isInt()) {
+        return Reply::text(400, std::string(name) + " must be an integer", "text/plain");
+      }
+    }
+    if (body.isMember("path") && !body["path"].isString()) return Reply::text(400, "path must be a text", "text/plain");
     Fault fault;
     fault.mode = *mode;
     fault.code = body.get("code", 500).asInt();
@@ -537,6 +544,11 @@ struct ReferenceServer::Impl {
   Reply controlUpdate(const httplib::Request& req) {
     Json::Value body;
     if (!parseJson(req.body, body) || !body.isObject()) return Reply::text(400, "body must be a JSON object", "text/plain");
+    for (const char* name : {"version", "installer"}) {
+      if (body.isMember(name) && !body[name].isString()) {
+        return Reply::text(400, std::string(name) + " must be a text", "text/plain");
+      }
+    }
     std::lock_guard<std::mutex> lock(updateMutex);
     if (body.isMember("version")) versionText = body["version"].asString();
     if (body.isMember("installer")) installerFile = body["installer"].asString();

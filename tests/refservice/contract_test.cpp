@@ -502,7 +502,10 @@ TEST(RefServiceFaults, CountAndPathChooseWhichAnswersBreak) {
   EXPECT_EQ(exchange("GET", s.url("/system/timenow")).body, "");
   EXPECT_EQ(exchange("GET", s.url("/system/timenow")).body, "1765000000");
 
-  EXPECT_EQ(exchange("POST", s.url("/control/fault"), R"({"mode":"explode"})", "").status, 400);
+  for (const char* bad : {R"({"mode":"explode"})", R"({"mode":"empty","count":"two"})", R"({"mode":3})", "[1]", "{"}) {
+    EXPECT_EQ(exchange("POST", s.url("/control/fault"), bad, "").status, 400) << bad;
+  }
+  EXPECT_EQ(s.post("/v1/user/login", loginBody(s.serverTime()))["code"].asInt(), 0) << "a refused control arms nothing";
 }
 
 }  // namespace
