@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <list>
 #include <map>
+#include <memory>
+#include <mutex>
 
 #include "naming/calendar.h"
 #include "naming/numerology.h"
@@ -97,6 +100,11 @@ std::string gridLabel(int n) {
 
 }  // namespace
 
+struct ScoredName {
+  std::string given;
+  NameScore score;
+};
+
 struct NamingEngine::Impl {
   CharTable chars;
   Knowledge knowledge;
@@ -109,6 +117,49 @@ struct NamingEngine::Impl {
   };
   std::vector<Candidate> vocabulary;  // usable given-name characters, in table order
   std::map<std::string, VocabularyEntry> vocabularyIndex;
+
+  // The ranked names of the last few questions, so paging through one result set does
+  // not rank it again. Most recently used first.
+  static constexpr size_t kCachedQuestions = 16;
+  mutable std::mutex cacheLock;
+  mutable std::list<std::pair<std::string, std::shared_ptr<const std::vector<ScoredName>>>> cache;
+
+  std::shared_ptr<const std::vector<ScoredName>> cachedPage(const std::string& key) const {
+    std::lock_guard<std::mutex> lock(cacheLock);
+    for (auto it = cache.begin(); it != cache.end(); ++it) {
+      if (it->first == key) {
+        cache.splice(cache.begin(), cache, it);
+        return cache.front().second;
+      }
+    }
+    return nullptr;
+  }
+  void remember(const std::string& key, std::shared_ptr<const std::vector<ScoredName>> names) const {
+    std::lock_guard<std::mutex> lock(cacheLock);
+    cache.emplace_front(key, std::move(names));
+    if (cache.size() > kCachedQuestions) cache.pop_back();
+  }
+  NamingResult pageOf(const std::vector<ScoredName>& results, const NamePageRequest& q) const {
+    NamingResult r;
+    r.data["total"] = static_cast<Json::Int>(results.size());
+    Json::Value list(Json::arrayValue);
+    size_t start = static_cast<size_t>(q.page - 1) * static_cast<size_t>(q.pageSize);
+    for (size_t i = start; i < results.size() && i < start + static_cast<size_t>(q.pageSize); ++i) {
+      const auto& s = results[i].score;
+      Json::Value item;
+      item["x"] = q.birth.surname;
+      item["m"] = results[i].given;
+      item["f"] = s.total;
+      item["w"] = s.wx;
+      item["s"] = s.sx;
+      item["j"] = s.jx;
+      item["c"] = s.commonness;
+      item["y"] = s.yy;
+      list.append(item);
+    }
+    r.data["data"] = list;
+    return r;
+  }
 
   NameChar nameChar(const std::string& ch) const {
     NameChar c;
@@ -239,11 +290,12 @@ NamingResult NamingEngine::namePage(const NamePageRequest& q) const {
   }
 
   ScoreWeights weights{set[kSetWx], set[kSetNy], set[kSetXb]};
-  struct Scored {
-    std::string given;
-    NameScore score;
-  };
-  std::vector<Scored> results;
+  std::string cacheKey = format("%d|%s|%d|%s|%.6f|%d|", q.nameLength, q.birth.surname.c_str(), q.birth.gender,
+                                q.birth.birthday.c_str(), q.birth.longitude, fixedPos) + fixed;
+  for (int v : set) cacheKey += "|" + std::to_string(v);
+  std::shared_ptr<const std::vector<ScoredName>> cached = m.cachedPage(cacheKey);
+  if (cached) return m.pageOf(*cached, q);
+  std::vector<ScoredName> results;
   auto consider = [&](const std::vector<NameChar>& given) {
     NameScore s = scoreName(needs, surname, given, q.birth.gender, m.knowledge.zodiac, weights);
     // Gender emphasis and neutral characters over the whole given name.
@@ -312,31 +364,14 @@ NamingResult NamingEngine::namePage(const NamePageRequest& q) const {
         if (a != b) consider({pool[a], pool[b]});
   }
 
-  std::sort(results.begin(), results.end(), [](const Scored& a, const Scored& b) {
+  std::sort(results.begin(), results.end(), [](const ScoredName& a, const ScoredName& b) {
     if (a.score.total != b.score.total) return a.score.total > b.score.total;
     if (a.score.commonness != b.score.commonness) return a.score.commonness > b.score.commonness;
     return a.given < b.given;
   });
-
-  NamingResult r;
-  r.data["total"] = static_cast<Json::Int>(results.size());
-  Json::Value list(Json::arrayValue);
-  size_t start = static_cast<size_t>(q.page - 1) * static_cast<size_t>(q.pageSize);
-  for (size_t i = start; i < results.size() && i < start + static_cast<size_t>(q.pageSize); ++i) {
-    const auto& s = results[i].score;
-    Json::Value item;
-    item["x"] = q.birth.surname;
-    item["m"] = results[i].given;
-    item["f"] = s.total;
-    item["w"] = s.wx;
-    item["s"] = s.sx;
-    item["j"] = s.jx;
-    item["c"] = s.commonness;
-    item["y"] = s.yy;
-    list.append(item);
-  }
-  r.data["data"] = list;
-  return r;
+  auto shared = std::make_shared<const std::vector<ScoredName>>(std::move(results));
+  m.remember(cacheKey, shared);
+  return m.pageOf(*shared, q);
 }
 
 namespace {
