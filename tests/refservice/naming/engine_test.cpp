@@ -585,3 +585,46 @@ TEST(NamingEngine, ReadsTheVocabularyFromTheEncryptedKnowledgeDatabase) {
   EXPECT_FALSE(wrongKey.ready());
   EXPECT_FALSE(wrongKey.loadError().empty());
 }
+
+TEST(CharacterTable, DerivedStrokesReadingsAndSurnames) {
+  CharTable table;
+  std::string error;
+  ASSERT_TRUE(table.load(kCharFolder, error)) << error;
+  struct Case {
+    const char* ch;
+    int strokes, kangxi, tone;
+    const char* initial;
+    const char* final;
+  } cases[] = {
+      {"张", 7, 11, 1, "zh", "ang"},  // 張: 弓 3 + 8
+      {"海", 10, 11, 3, "h", "ai"},   // 氵 counts as 水, 4
+      {"铭", 11, 14, 2, "m", "ing"},  // 銘: 金 8 + 6
+      {"郑", 8, 19, 4, "zh", "eng"},  // 鄭: 阝 on the right counts as 邑, 7
+      {"五", 4, 5, 3, "w", "u"},      // numerals count their value
+      {"十", 2, 10, 2, "sh", "i"},
+      {"子", 3, 3, 3, "z", "i"},      // never the neutral tone
+      {"绿", 11, 14, 4, "l", "v"},    // ü written v
+  };
+  for (const auto& c : cases) {
+    const CharInfo* info = table.find(c.ch);
+    ASSERT_NE(info, nullptr) << c.ch;
+    EXPECT_EQ(info->strokes, c.strokes) << c.ch;
+    EXPECT_EQ(info->kangxi, c.kangxi) << c.ch;
+    EXPECT_EQ(info->tone, c.tone) << c.ch;
+    EXPECT_EQ(info->initial, c.initial) << c.ch;
+    EXPECT_EQ(info->final, c.final) << c.ch;
+  }
+  // Surnames keep their own form where the traditional form of the word differs.
+  auto yu = table.surname("余");
+  ASSERT_TRUE(yu);
+  EXPECT_EQ(yu->kangxi, std::vector<int>{7});
+  EXPECT_EQ(table.find("余")->kangxi, 16);  // 餘 in a given name
+  auto ouyang = table.surname("欧阳");
+  ASSERT_TRUE(ouyang);
+  EXPECT_EQ(ouyang->kangxi, (std::vector<int>{15, 17}));
+  EXPECT_FALSE(table.surname("欧阳张"));
+  EXPECT_FALSE(table.surname("Li"));
+  EXPECT_TRUE(table.blocked("死"));
+  EXPECT_TRUE(table.blocked("尸"));
+  EXPECT_FALSE(table.blocked("明"));
+}
