@@ -189,7 +189,9 @@ NameScore scoreName(const BirthNeeds& needs, const std::vector<NameChar>& surnam
     wx += need > 0 ? 100 : need == 0 ? 75 : 45;
     wanted += need > 0;
     harmful += need < 0;
-    int v = zodiac.verdict(needs.zodiac, c.info ? c.info->radical : std::string());
+    int v = c.zodiacVerdict != NameChar::kUnknownVerdict
+                ? c.zodiacVerdict
+                : zodiac.verdict(needs.zodiac, c.info ? c.info->radical : std::string());
     s.zodiacVerdicts.push_back(v);
     sx += v > 0 ? 100 : v == 0 ? 80 : 40;
     char own = gender == 2 ? 'f' : 'm';

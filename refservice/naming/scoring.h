@@ -43,6 +43,10 @@ struct NameChar {
   int kangxi = 0;
   Element element = kNoElement;    // jxjs element when the vocabulary has the character
   char sex = 'n';
+  // Verdict of the zodiac on the radical when already known (+1, 0, −1); kUnknownVerdict
+  // makes the scorer look it up.
+  static constexpr int kUnknownVerdict = 2;
+  int zodiacVerdict = kUnknownVerdict;
 };
 // Reading, tone, initial and final of a pinyin syllable with tone mark.
 void splitSyllable(const std::string& syllable, int& tone, std::string& initial, std::string& final);
