@@ -183,7 +183,7 @@ TEST(NamingEngine, GenerationHonoursEveryFilter) {
       EXPECT_LE(f, 100.0);
       auto cs = chars(given);
       ASSERT_EQ(static_cast<int>(cs.size()), c.length) << given;
-      if (fixedPos >= 0) EXPECT_EQ(cs[fixedPos], fixed) << given;
+      if (fixedPos >= 0) { EXPECT_EQ(cs[fixedPos], fixed) << given; }
       int ownCount = 0, neutral = 0;
       for (size_t i = 0; i < cs.size(); ++i) {
         const std::string& ch = cs[i];
@@ -196,30 +196,30 @@ TEST(NamingEngine, GenerationHonoursEveryFilter) {
         neutral += sex->second == 'n';
         const CharInfo* info = table.find(ch);
         ASSERT_NE(info, nullptr);
-        if (c.set[kSetCyz] == 2) EXPECT_EQ(info->level, 1) << given;
-        if (c.set[kSetCyz] == 3) EXPECT_LE(info->rank, 2500) << given;
+        if (c.set[kSetCyz] == 2) { EXPECT_EQ(info->level, 1) << given; }
+        if (c.set[kSetCyz] == 3) { EXPECT_LE(info->rank, 2500) << given; }
       }
       int free = c.length - (fixedPos >= 0 ? 1 : 0);
-      if (c.set[kSetXb] == 3) EXPECT_EQ(ownCount, free) << given;
-      if (c.set[kSetXb] == 2) EXPECT_GE(ownCount, 1) << given;
-      if (c.set[kSetZxz] == 1) EXPECT_LT(neutral, free) << given;
-      if (c.set[kSetZxz] == 2) EXPECT_EQ(neutral, free) << given;
-      if (c.set[kSetZxz] == 3) EXPECT_EQ(neutral, 0) << given;
+      if (c.set[kSetXb] == 3) { EXPECT_EQ(ownCount, free) << given; }
+      if (c.set[kSetXb] == 2) { EXPECT_GE(ownCount, 1) << given; }
+      if (c.set[kSetZxz] == 1) { EXPECT_LT(neutral, free) << given; }
+      if (c.set[kSetZxz] == 2) { EXPECT_EQ(neutral, free) << given; }
+      if (c.set[kSetZxz] == 3) { EXPECT_EQ(neutral, 0) << given; }
       // 鸡 year: the fixture marks 日 and 火 radicals unfavourable, 禾 favourable.
-      if (c.set[kSetSx] >= 1) EXPECT_GE(n["s"].asInt(), 80) << given;
-      if (c.set[kSetSx] == 3) EXPECT_EQ(n["s"].asInt(), 100) << given;
+      if (c.set[kSetSx] >= 1) { EXPECT_GE(n["s"].asInt(), 80) << given; }
+      if (c.set[kSetSx] == 3) { EXPECT_EQ(n["s"].asInt(), 100) << given; }
       if (c.set[kSetXmx] > 0 || c.set[kSetYd] > 0 || c.set[kSetSm] > 0 || c.set[kSetYm] > 0) {
         NamingResult a = engine().analyse(q.birth, given);
         ASSERT_TRUE(a.ok());
         const Json::Value& w = a.data["wuge"];
         for (const char* g : {"rg", "dg", "wg", "zg"}) {
           Luck l = numberLuck(std::atoi(w[g][2].asCString()));
-          if (c.set[kSetXmx] >= 1) EXPECT_NE(l, kBad) << given << " " << g;
-          if (c.set[kSetXmx] == 3) EXPECT_EQ(l, kGood) << given << " " << g;
+          if (c.set[kSetXmx] >= 1) { EXPECT_NE(l, kBad) << given << " " << g; }
+          if (c.set[kSetXmx] == 3) { EXPECT_EQ(l, kGood) << given << " " << g; }
         }
         const Json::Value& s = a.data["score"];
         EXPECT_GE(s["sd"].asInt(), c.set[kSetYd]) << given;
-        if (c.set[kSetSm] > 0) EXPECT_GE(s["sm"].asInt(), c.set[kSetSm] + 1) << given;
+        if (c.set[kSetSm] > 0) { EXPECT_GE(s["sm"].asInt(), c.set[kSetSm] + 1) << given; }
         EXPECT_GE(s["ym"].asInt(), c.set[kSetYm]) << given;
       }
     }
