@@ -77,6 +77,13 @@ TEST(Hexagrams, NumbersAndDerivedHexagrams) {
   EXPECT_EQ(*seen.begin(), 1);
   EXPECT_EQ(*seen.rbegin(), 64);
 
+  // 水雷屯 with its first line moving: mutual 山地剥, changed 水地比, opposite 火风鼎.
+  NameHexagram zhun = relatedHexagrams({6, 4}, 1);
+  EXPECT_EQ(zhun.main.number(), 3);
+  EXPECT_EQ(zhun.mutual.number(), 23);
+  EXPECT_EQ(zhun.changed.number(), 8);
+  EXPECT_EQ(zhun.opposite.number(), 50);
+
   // Strokes 8 and 8: 坤 over 坤, moving line (16 mod 6) = 4.
   NameHexagram h = nameHexagram(8, 8);
   EXPECT_EQ(h.main.number(), 2);
