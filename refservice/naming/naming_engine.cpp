@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <list>
 #include <map>
+#include <memory>
+#include <mutex>
 
 #include "naming/calendar.h"
 #include "naming/numerology.h"
@@ -97,6 +100,16 @@ std::string gridLabel(int n) {
 
 }  // namespace
 
+// Two-character names pair at most this many characters (90 000 names to rank).
+constexpr size_t kPairedCharacters = 300;
+
+// One ranked name, kept small: a result set holds up to 90 000 of them.
+struct ScoredName {
+  std::string given;
+  double total;
+  int wx, sx, jx, yy, commonness;
+};
+
 struct NamingEngine::Impl {
   CharTable chars;
   Knowledge knowledge;
@@ -109,6 +122,49 @@ struct NamingEngine::Impl {
   };
   std::vector<Candidate> vocabulary;  // usable given-name characters, in table order
   std::map<std::string, VocabularyEntry> vocabularyIndex;
+
+  // The ranked names of the last few questions, so paging through one result set does
+  // not rank it again. Most recently used first.
+  static constexpr size_t kCachedQuestions = 16;
+  mutable std::mutex cacheLock;
+  mutable std::list<std::pair<std::string, std::shared_ptr<const std::vector<ScoredName>>>> cache;
+
+  std::shared_ptr<const std::vector<ScoredName>> cachedPage(const std::string& key) const {
+    std::lock_guard<std::mutex> lock(cacheLock);
+    for (auto it = cache.begin(); it != cache.end(); ++it) {
+      if (it->first == key) {
+        cache.splice(cache.begin(), cache, it);
+        return cache.front().second;
+      }
+    }
+    return nullptr;
+  }
+  void remember(const std::string& key, std::shared_ptr<const std::vector<ScoredName>> names) const {
+    std::lock_guard<std::mutex> lock(cacheLock);
+    cache.emplace_front(key, std::move(names));
+    if (cache.size() > kCachedQuestions) cache.pop_back();
+  }
+  NamingResult pageOf(const std::vector<ScoredName>& results, const NamePageRequest& q) const {
+    NamingResult r;
+    r.data["total"] = static_cast<Json::Int>(results.size());
+    Json::Value list(Json::arrayValue);
+    size_t start = static_cast<size_t>(q.page - 1) * static_cast<size_t>(q.pageSize);
+    for (size_t i = start; i < results.size() && i < start + static_cast<size_t>(q.pageSize); ++i) {
+      const auto& s = results[i];
+      Json::Value item;
+      item["x"] = q.birth.surname;
+      item["m"] = s.given;
+      item["f"] = s.total;
+      item["w"] = s.wx;
+      item["s"] = s.sx;
+      item["j"] = s.jx;
+      item["c"] = s.commonness;
+      item["y"] = s.yy;
+      list.append(item);
+    }
+    r.data["data"] = list;
+    return r;
+  }
 
   NameChar nameChar(const std::string& ch) const {
     NameChar c;
@@ -191,6 +247,13 @@ NamingResult NamingEngine::namePage(const NamePageRequest& q) const {
     int max = i == kSetSm ? 2 : 3;
     if (q.settings[i] < 0 || q.settings[i] > max) return failure(kCodeOutOfRange, "advanced setting out of range");
   }
+  // A question answered lately was valid then: serve its pages from the ranked set.
+  std::string cacheKey = format("%d|%s|%d|%s|%.6f|", q.nameLength, q.birth.surname.c_str(), q.birth.gender,
+                                q.birth.birthday.c_str(), q.birth.longitude) +
+                         q.fixedFirst + "|" + q.fixedSecond;
+  for (int v : q.settings) cacheKey += "|" + std::to_string(v);
+  if (auto cached = m.cachedPage(cacheKey)) return m.pageOf(*cached, q);
+
   BirthNeeds needs;
   std::vector<NameChar> surname;
   if (auto bad = m.checkBirth(q.birth, needs, surname)) return *bad;
@@ -229,6 +292,7 @@ NamingResult NamingEngine::namePage(const NamePageRequest& q) const {
     if (set[kSetZxz] == 3 && cand.entry.sex == 'n') continue;
     if (std::find(surnameText.begin(), surnameText.end(), cand.info->ch) != surnameText.end()) continue;
     pool.push_back(m.nameChar(cand.info->ch));
+    pool.back().zodiacVerdict = m.knowledge.zodiac.verdict(needs.zodiac, cand.info->radical);
   }
   NameChar fixedChar = fixedPos >= 0 ? m.nameChar(fixed) : NameChar{};
   if (fixedPos >= 0 && m.chars.blocked(fixed)) {
@@ -239,11 +303,7 @@ NamingResult NamingEngine::namePage(const NamePageRequest& q) const {
   }
 
   ScoreWeights weights{set[kSetWx], set[kSetNy], set[kSetXb]};
-  struct Scored {
-    std::string given;
-    NameScore score;
-  };
-  std::vector<Scored> results;
+  std::vector<ScoredName> results;
   auto consider = [&](const std::vector<NameChar>& given) {
     NameScore s = scoreName(needs, surname, given, q.birth.gender, m.knowledge.zodiac, weights);
     // Gender emphasis and neutral characters over the whole given name.
@@ -281,7 +341,7 @@ NamingResult NamingEngine::namePage(const NamePageRequest& q) const {
     if (s.ym < set[kSetYm]) return;
     std::string text;
     for (const auto& c : given) text += c.info->ch;
-    results.push_back({text, s});
+    results.push_back({text, s.total, s.wx, s.sx, s.jx, s.yy, s.commonness});
   };
 
   if (q.nameLength == 1) {
@@ -296,14 +356,14 @@ NamingResult NamingEngine::namePage(const NamePageRequest& q) const {
     }
   } else {
     // Pair the best-placed characters: rank the pool by what one character brings
-    // (element need, zodiac, gender fit, commonness) and pair the first 400.
+    // (element need, zodiac, gender fit, commonness) and pair the first 300.
     std::vector<std::pair<double, size_t>> unary;
     for (size_t i = 0; i < pool.size(); ++i) {
       NameScore s = scoreName(needs, surname, {pool[i]}, q.birth.gender, m.knowledge.zodiac, weights);
       unary.push_back({-(s.wx * 3.0 + s.sx * 1.5 + s.gender + s.commonness * 0.5), i});
     }
     std::sort(unary.begin(), unary.end());
-    if (unary.size() > 400) unary.resize(400);
+    if (unary.size() > kPairedCharacters) unary.resize(kPairedCharacters);
     std::vector<size_t> chosen;
     for (const auto& u : unary) chosen.push_back(u.second);
     std::sort(chosen.begin(), chosen.end());
@@ -312,31 +372,14 @@ NamingResult NamingEngine::namePage(const NamePageRequest& q) const {
         if (a != b) consider({pool[a], pool[b]});
   }
 
-  std::sort(results.begin(), results.end(), [](const Scored& a, const Scored& b) {
-    if (a.score.total != b.score.total) return a.score.total > b.score.total;
-    if (a.score.commonness != b.score.commonness) return a.score.commonness > b.score.commonness;
+  std::sort(results.begin(), results.end(), [](const ScoredName& a, const ScoredName& b) {
+    if (a.total != b.total) return a.total > b.total;
+    if (a.commonness != b.commonness) return a.commonness > b.commonness;
     return a.given < b.given;
   });
-
-  NamingResult r;
-  r.data["total"] = static_cast<Json::Int>(results.size());
-  Json::Value list(Json::arrayValue);
-  size_t start = static_cast<size_t>(q.page - 1) * static_cast<size_t>(q.pageSize);
-  for (size_t i = start; i < results.size() && i < start + static_cast<size_t>(q.pageSize); ++i) {
-    const auto& s = results[i].score;
-    Json::Value item;
-    item["x"] = q.birth.surname;
-    item["m"] = results[i].given;
-    item["f"] = s.total;
-    item["w"] = s.wx;
-    item["s"] = s.sx;
-    item["j"] = s.jx;
-    item["c"] = s.commonness;
-    item["y"] = s.yy;
-    list.append(item);
-  }
-  r.data["data"] = list;
-  return r;
+  auto shared = std::make_shared<const std::vector<ScoredName>>(std::move(results));
+  m.remember(cacheKey, shared);
+  return m.pageOf(*shared, q);
 }
 
 namespace {

@@ -1,5 +1,6 @@
 #include "naming/numerology.h"
 
+#include <algorithm>
 #include <set>
 
 namespace norvane::refservice {
@@ -103,9 +104,13 @@ Hexagram ofLines(int lines) { return {trigramOfLines((lines >> 3) & 7), trigramO
 
 NameHexagram nameHexagram(int surnameStrokes, int givenStrokes) {
   auto mod1 = [](int v, int m) { int r = ((v % m) + m) % m; return r == 0 ? m : r; };
+  return relatedHexagrams({mod1(surnameStrokes, 8), mod1(givenStrokes, 8)}, mod1(surnameStrokes + givenStrokes, 6));
+}
+
+NameHexagram relatedHexagrams(Hexagram main, int movingLine) {
   NameHexagram n;
-  n.main = {mod1(surnameStrokes, 8), mod1(givenStrokes, 8)};
-  n.movingLine = mod1(surnameStrokes + givenStrokes, 6);
+  n.main = main;
+  n.movingLine = std::clamp(movingLine, 1, 6);
   int lines = linesOf(n.main);
   // Mutual: lines 2-4 below, 3-5 above.
   n.mutual = ofLines(((lines >> 1) & 7) | (((lines >> 2) & 7) << 3));

@@ -57,5 +57,8 @@ struct NameHexagram {
   int movingLine = 1;
 };
 NameHexagram nameHexagram(int surnameStrokes, int givenStrokes);
+// The mutual (lines 2-4 below, 3-5 above), changed (the moving line turned) and opposite
+// (every line turned) hexagrams of a hexagram; movingLine 1..6 from the bottom.
+NameHexagram relatedHexagrams(Hexagram main, int movingLine);
 
 }  // namespace norvane::refservice

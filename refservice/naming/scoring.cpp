@@ -186,10 +186,18 @@ NameScore scoreName(const BirthNeeds& needs, const std::vector<NameChar>& surnam
   int wanted = 0, harmful = 0;
   for (const auto& c : given) {
     int need = c.element == kNoElement ? 0 : needs.need[c.element];
-    wx += need > 0 ? 100 : need == 0 ? 75 : 45;
+    if (need > 0) {
+      // The most useful element first: 100, the second 92, an element the chart lacks 88.
+      auto pos = std::find(needs.wanted.begin(), needs.wanted.end(), c.element) - needs.wanted.begin();
+      wx += pos == 0 ? 100 : pos == 1 ? 92 : 88;
+    } else {
+      wx += need == 0 ? 75 : 45;
+    }
     wanted += need > 0;
     harmful += need < 0;
-    int v = zodiac.verdict(needs.zodiac, c.info ? c.info->radical : std::string());
+    int v = c.zodiacVerdict != NameChar::kUnknownVerdict
+                ? c.zodiacVerdict
+                : zodiac.verdict(needs.zodiac, c.info ? c.info->radical : std::string());
     s.zodiacVerdicts.push_back(v);
     sx += v > 0 ? 100 : v == 0 ? 80 : 40;
     char own = gender == 2 ? 'f' : 'm';
@@ -217,9 +225,10 @@ NameScore scoreName(const BirthNeeds& needs, const std::vector<NameChar>& surnam
   s.yy = 55 + 5 * (s.sd + s.sm + s.ym);
 
   double wWx = 30.0 * weights.wx, wJx = 25.0, wSx = 15.0, wYy = 15.0 * weights.ny, wSex = 10.0 * weights.xb,
-         wZx = 5.0;
-  double sum = wWx * s.wx + wJx * s.gridScore + wSx * s.sx + wYy * s.yy + wSex * s.gender + wZx * (55 + 15 * s.zx);
-  double total = sum / (wWx + wJx + wSx + wYy + wSex + wZx);
+         wZx = 5.0, wCommon = 5.0;
+  double sum = wWx * s.wx + wJx * s.gridScore + wSx * s.sx + wYy * s.yy + wSex * s.gender + wZx * (55 + 15 * s.zx) +
+               wCommon * s.commonness;
+  double total = sum / (wWx + wJx + wSx + wYy + wSex + wZx + wCommon);
   s.total = std::round(total * 100.0) / 100.0;
   return s;
 }

@@ -43,6 +43,10 @@ struct NameChar {
   int kangxi = 0;
   Element element = kNoElement;    // jxjs element when the vocabulary has the character
   char sex = 'n';
+  // Verdict of the zodiac on the radical when already known (+1, 0, −1); kUnknownVerdict
+  // makes the scorer look it up.
+  static constexpr int kUnknownVerdict = 2;
+  int zodiacVerdict = kUnknownVerdict;
 };
 // Reading, tone, initial and final of a pinyin syllable with tone mark.
 void splitSyllable(const std::string& syllable, int& tone, std::string& initial, std::string& final);
@@ -68,8 +72,13 @@ struct NameScore {
 };
 
 // Weights of the total: five elements 30 × wx level, grid luck 25, zodiac 15, sound
-// 15 × ny level, gender fit 10 × xb level, shape 5 (levels 0..3 of the advanced
-// settings; the defaults are wx 1, ny 1, xb 0). f = Σ weight × part / Σ weight.
+// 15 × ny level, gender fit 10 × xb level, shape 5, commonness 5 (levels 0..3 of the
+// advanced settings; the defaults are wx 1, ny 1, xb 0). f = Σ weight × part / Σ weight,
+// rounded to two decimals. Parts: five elements per given-name character 100 for the most
+// wanted element, 92 the second, 88 a missing one, 75 neutral, 45 harmful; grid luck
+// (人格 3, 地格 2, 总格 2, 外格 1, three talents 2) with 吉 100, 半吉 70, 凶 35; zodiac
+// 宜 100, neutral 80, 忌 40; sound 55 + 5 × (tone + initial + final grades); gender 100 own,
+// 85 either, 30 other; shape 55 + 15 × grade; commonness 100 − (list position − 1) / 35.
 struct ScoreWeights {
   int wx = 1, ny = 1, xb = 0;
 };

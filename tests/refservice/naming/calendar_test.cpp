@@ -30,6 +30,9 @@ TEST(FourPillars, KnownBirthsAndTheStartOfSpringBoundary) {
       // 立春 2024 falls at 16:27 Beijing time: one minute either side changes year and month.
       {"2024-02-04 16:26:00", 120, "癸卯 乙丑 戊戌 庚申"},
       {"2024-02-04 16:28:00", 120, "甲辰 丙寅 戊戌 庚申"},
+      // 惊蛰 2024 at 10:22: the month pillar turns from 寅 to 卯, the year stays.
+      {"2024-03-05 10:20:00", 120, "甲辰 丙寅 戊辰 丁巳"},
+      {"2024-03-05 10:25:00", 120, "甲辰 丁卯 戊辰 丁巳"},
       // 23:00 rule: from 23:00 true solar time the day is the next one (壬午 after 辛巳),
       // and the 子 hour takes that day's stem.
       {"2005-12-23 23:30:00", 120, "乙酉 戊子 壬午 庚子"},
