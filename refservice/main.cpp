@@ -147,7 +147,10 @@ int main(int argc, char** argv) {
     if (writeOem(oemPath, origin, error)) {
       std::fprintf(stderr, "norvane-refservice: wrote section Hosts of %s\n", oemPath.c_str());
     } else {
+      // A client started after us would talk to some other host: stop here.
       std::fprintf(stderr, "norvane-refservice: %s\n", error.c_str());
+      server.stop();
+      return 1;
     }
   }
   // The first line tells a waiting script that the server (and its oem.ini)

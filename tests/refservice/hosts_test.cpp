@@ -228,7 +228,8 @@ TEST(RefServiceCommandLine, RefusesBadOptions) {
   RunningServer busy(options);
   ASSERT_TRUE(busy.started()) << busy.error();
   for (std::string args : {"--port " + std::to_string(busy.server().port()),
-                           std::string("--stats-db /nonexistent-folder/stats.db")}) {
+                           std::string("--stats-db /nonexistent-folder/stats.db"),
+                           std::string("--port 0 --write-oem /nonexistent-folder/oem.ini")}) {
     SCOPED_TRACE(args);
     // A server that wrongly starts would run until stopped: bound the wait.
     std::string command = "timeout 20 " + program + " " + args + " 2>&1 >/dev/null";
