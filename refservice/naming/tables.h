@@ -1,0 +1,92 @@
+#pragma once
+// The data the naming engine works from: the character table (pinyin, strokes,
+// element, radical, frequency level), the surnames with their readings, the
+// blocklist, and the knowledge rows it shares with the reports (the given-name
+// vocabulary of table jxjs and the zodiac/radical rows of table sxpp).
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace norvane::refservice {
+
+// Splits UTF-8 text into characters (one string per code point). Returns nothing when
+// the text is not valid UTF-8.
+std::optional<std::vector<std::string>> splitUtf8(const std::string& text);
+
+// Five elements, numbered as the knowledge tables number them.
+enum Element { kNoElement = 0, kWood = 1, kFire = 2, kEarth = 3, kMetal = 4, kWater = 5 };
+Element elementFromText(const std::string& text);  // "木" -> kWood; unknown -> kNoElement
+const char* elementText(Element e);                // kWood -> "木"
+
+struct CharInfo {
+  std::string ch;
+  std::string pinyin;     // with tone mark
+  int tone = 5;           // 1..4, 5 neutral
+  std::string initial;    // "zh", "y", "" ...
+  std::string final;      // "ang", "v" ...
+  int strokes = 0;        // simplified form
+  int kangxi = 0;         // traditional form, radicals counted in full
+  std::string traditional;
+  int level = 3;          // 1 common (first 3500), 2 (to 6500), 3 rest
+  int rank = 9999;        // position in the general list (smaller = more common)
+  Element element = kNoElement;  // by radical, then by initial sound
+  std::string radical;    // the radical as an ideograph (水, 纟, 钅 ...)
+};
+
+struct SurnameInfo {
+  std::vector<std::string> chars;
+  std::vector<std::string> pinyin;  // surname readings, one syllable per character
+  std::vector<int> kangxi;          // strokes for the grids
+  bool listed = false;              // from the surname table (false: assembled from characters)
+};
+
+// One row of the given-name vocabulary.
+struct VocabularyEntry {
+  std::string ch;
+  std::string use;  // "name" | "surname" | "both"
+  char sex = 'n';   // 'm' | 'f' | 'n'
+  Element element = kNoElement;
+};
+
+// The zodiac/radical rows: which radicals are favourable (宜) or unfavourable (忌) for
+// each zodiac sign.
+struct ZodiacRadicals {
+  std::map<std::string, std::vector<std::pair<std::string, int>>> rows;  // sx -> (pp list, +1/-1)
+  // +1 favourable, -1 unfavourable, 0 neutral or unknown.
+  int verdict(const std::string& zodiac, const std::string& radical) const;
+};
+
+class CharTable {
+ public:
+  // Loads characters.tsv, surnames.tsv and blocklist.txt from the folder. False with a
+  // message on a missing or malformed file.
+  bool load(const std::string& folder, std::string& error);
+  const CharInfo* find(const std::string& ch) const;
+  bool blocked(const std::string& ch) const { return blocked_.count(ch) != 0; }
+  // The surname as written: the listed reading when the table knows it, otherwise the
+  // characters' own readings. Nothing when a character is unknown or the length is not 1 or 2.
+  std::optional<SurnameInfo> surname(const std::string& text) const;
+  // Loads the blocklist alone (tests, additions).
+  void addBlocked(const std::string& ch) { blocked_.insert(ch); }
+
+ private:
+  std::map<std::string, CharInfo> chars_;
+  std::map<std::string, SurnameInfo> surnames_;
+  std::set<std::string> blocked_;
+};
+
+struct Knowledge {
+  std::vector<VocabularyEntry> vocabulary;  // rows whose use is "name" or "both", in file order
+  ZodiacRadicals zodiac;
+  // Loads from a folder of table files (jxjs.json, sxpp.json) or from the encrypted
+  // knowledge database (a path ending in ".dat"). sxpp may be absent; jxjs must give at
+  // least one usable row.
+  bool load(const std::string& source, std::string& error);
+  // Adds rows given as JSON text of an array (jxjs or sxpp rows); used by the loader.
+  bool addJxjsJson(const std::string& json, std::string& error);
+  bool addSxppJson(const std::string& json, std::string& error);
+};
+
+}  // namespace norvane::refservice
