@@ -3,31 +3,11 @@
 #include "platform/utf8.h"
 #include "service/json_access.h"
 
-#include <openssl/evp.h>
 
 #include <cstdlib>
 #include <memory>
 
 namespace norvane {
-
-std::string md5Hex(std::string_view bytes) {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(),
-                                                                  &EVP_MD_CTX_free);
-  if (!context || EVP_DigestInit_ex(context.get(), EVP_md5(), nullptr) != 1 ||
-      EVP_DigestUpdate(context.get(), bytes.data(), bytes.size()) != 1 ||
-      EVP_DigestFinal_ex(context.get(), digest, &length) != 1)
-    return {};
-  static const char kHex[] = "0123456789abcdef";
-  std::string hex;
-  hex.reserve(2 * length);
-  for (unsigned int i = 0; i < length; ++i) {
-    hex += kHex[digest[i] >> 4];
-    hex += kHex[digest[i] & 0x0F];
-  }
-  return hex;
-}
 
 std::string birthdayDigits(const std::string& birthday) {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;

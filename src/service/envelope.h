@@ -6,6 +6,7 @@
 // the body with "t" and "sign" (signRequest over the same values, the key
 // first); writeStyledJson(); exchange(); transferStatus() and
 // classifyResponse() (or the request's own reading of the answer).
+#include "platform/md5.h"
 #include "service/endpoints.h"
 #include "service/transport.h"
 
@@ -20,9 +21,6 @@ namespace norvane {
 
 // The key that enters every signature first; it is never sent.
 inline constexpr const char* kSignKey = "tP3kWz8QmLr5NvXc2HsYd7BfGj9eRaUo";
-
-// MD5 (RFC 1321) of the bytes as 32 lower-case hexadecimal digits.
-std::string md5Hex(std::string_view bytes);
 
 // The signature of one request: `format` printed with kSignKey as its first
 // value and `values` after it into a 4096-byte buffer (at most 4095

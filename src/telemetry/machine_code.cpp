@@ -2,7 +2,6 @@
 
 #include "platform/key_value_store.h"
 
-#include <openssl/evp.h>
 #include <zlib.h>
 
 #include <fcntl.h>
@@ -130,19 +129,6 @@ std::string readFirmwareChecksum(const std::string& memoryDevice) {
   ::close(fd);
   if (got != kFirmwareBytes) return "";
   return firmwareChecksumText(firmware);
-}
-
-std::string md5Hex(const std::string& text) {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  if (EVP_Digest(text.data(), text.size(), digest, &length, EVP_md5(), nullptr) != 1) return "";
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string hex;
-  for (unsigned int i = 0; i < length; ++i) {
-    hex += kHex[digest[i] >> 4];
-    hex += kHex[digest[i] & 15];
-  }
-  return hex;
 }
 
 std::string machineCodeFromHardware(const std::string& hardwareText) {

@@ -10,6 +10,8 @@
 //
 // The "/makemachine" run stores the uid in the machine store; reading the
 // disks and /dev/mem needs root, and a run without it computes a different code.
+#include "platform/md5.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -47,9 +49,6 @@ std::string firmwareChecksumText(const std::uint8_t firmware[kFirmwareBytes]);
 // The checksum text of the 4096 bytes at kFirmwareAddress of the given memory
 // device; empty when they cannot be read.
 std::string readFirmwareChecksum(const std::string& memoryDevice = "/dev/mem");
-
-// MD5 of the text as 32 lower-case hexadecimal digits.
-std::string md5Hex(const std::string& text);
 
 // The machine code of a hardware text.
 std::string machineCodeFromHardware(const std::string& hardwareText);
