@@ -25,7 +25,9 @@ const char kMessageVariable[] = "NORVANE_CRASH_MESSAGE=";
 
 // Everything the handler reads is prepared beforehand in fixed buffers: the
 // handler itself only formats into stack buffers and calls async-signal-safe
-// functions (open, write, close, fork, execve, waitpid, sigaction, raise).
+// functions (open, write, close, _Fork, execve, waitpid, sigaction, raise),
+// plus backtrace(), whose unwinder is loaded at installation so that it does
+// not allocate in the handler.
 char g_dumpPath[4096];
 char g_messageProgram[4096];
 volatile sig_atomic_t g_inCrash = 0;
@@ -149,7 +151,15 @@ void showMessageBox(const Buffer& message) {
   env[e++] = variable;
   env[e] = nullptr;
   char* argv[] = {g_messageProgram, nullptr};
-  pid_t pid = ::fork();
+  // fork() would run the fork handlers of every library (and take the C
+  // library's allocator and stream locks) first: when the fault came while
+  // one of those locks was held, the report would hang forever. The bare
+  // process copy runs no handlers and is safe inside a signal handler.
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+  pid_t pid = ::_Fork();
+#else
+  pid_t pid = ::fork();  // older C libraries: no bare copy to use
+#endif
   if (pid == 0) {
     ::execve(g_messageProgram, argv, env);
     ::_exit(127);

@@ -1,6 +1,9 @@
 // A program that installs the crash handler and then fails the way its
 // argument says, for the crash handler tests:
 //   crash_child DATA_FOLDER segv|fpe|ill|abort|guarded-then-segv
+//   crash_child DATA_FOLDER segv-holding-library-lock MESSAGE_PROGRAM
+#include <pthread.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +16,12 @@ volatile int g_zero = 0;
 
 [[gnu::noinline]] void writeToAddress(std::uintptr_t address) { *reinterpret_cast<volatile int*>(address) = 1; }
 [[gnu::noinline]] int divide(int a, int b) { return a / b; }
+
+// A library that keeps its lock consistent across fork() the usual way: its
+// prepare handler takes the lock that its own code holds while it works.
+pthread_mutex_t g_libraryLock = PTHREAD_MUTEX_INITIALIZER;
+void libraryPrepare() { pthread_mutex_lock(&g_libraryLock); }
+void libraryAfter() { pthread_mutex_unlock(&g_libraryLock); }
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -25,6 +34,13 @@ int main(int argc, char** argv) {
   if (how == "fpe") std::printf("%d\n", divide(7, g_zero));
   if (how == "ill") __builtin_trap();
   if (how == "abort") std::abort();
+  if (how == "segv-holding-library-lock" && argc > 3) {
+    // The fault comes while the library's lock is held, with a message box to show.
+    norvane::setCrashMessageProgram(argv[3]);
+    pthread_atfork(libraryPrepare, libraryAfter, libraryAfter);
+    pthread_mutex_lock(&g_libraryLock);
+    writeToAddress(0x50);
+  }
   if (how == "guarded-then-segv") {
     // A fault inside the guard is caught; once the guard is left, a fault is fatal again.
     try {

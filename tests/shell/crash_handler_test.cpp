@@ -71,6 +71,22 @@ TEST(CrashHandler, UnwritableDataFolderStillPrintsTheMessage) {
   EXPECT_NE(child.err().find("程序发生异常崩溃( code:b address:10 )"), std::string::npos) << child.err();
 }
 
+TEST(CrashHandler, MessageProgramRunsEvenWhenTheFaultHoldsALibraryLock) {
+  // The message program records the text it was handed; the fault happens
+  // while a lock that a fork handler wants is held, which must not hang the
+  // crash report.
+  TempDir data;
+  const std::string program = data.file("show-message");
+  test::writeFile(program, "#!/bin/sh\nprintf '%s' \"$NORVANE_CRASH_MESSAGE\" > \"$0.shown\"\n");
+  ASSERT_EQ(::chmod(program.c_str(), 0755), 0);
+  ChildProcess child({kCrashChild, data.path(), "segv-holding-library-lock", program});
+  ASSERT_TRUE(child.start());
+  ASSERT_TRUE(child.wait(20s)) << "the crash report hung";
+  EXPECT_EQ(child.termSignal(), SIGSEGV);
+  EXPECT_EQ(test::readFile(program + ".shown"), "程序发生异常崩溃( code:b address:50 )");
+  EXPECT_NE(test::readFile(data.file("Error.tmp")).find("address=50"), std::string::npos);
+}
+
 TEST(CrashHandler, GuardCatchesFaultAndLeavingItMakesFaultsFatalAgain) {
   TempDir data;
   ChildProcess child({kCrashChild, data.path(), "guarded-then-segv"});
