@@ -32,6 +32,12 @@ std::size_t collectAnswer(char* data, std::size_t size, std::size_t count, void*
   return bytes;
 }
 
+// Progress callback: a non-zero answer makes libcurl give up the transfer.
+int abortWhenCancelled(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  const auto* cancel = static_cast<const std::atomic<bool>*>(user);
+  return cancel->load() ? 1 : 0;
+}
+
 }  // namespace
 
 std::string urlOnHost(const std::string& host, const std::string& path) {
@@ -110,8 +116,9 @@ std::string UsageReporter::payload(int type) const {
 
 std::string UsageReporter::url() const { return urlOnHost(host_, "/action.ashx"); }
 
-bool UsageReporter::reportAction(int type) const {
+bool UsageReporter::reportAction(int type, const std::atomic<bool>* cancel) const {
   try {
+    if (cancel != nullptr && cancel->load()) return false;
     const std::string body = payload(type);
     const std::string target = url();
     initCurlOnce();
@@ -138,6 +145,11 @@ bool UsageReporter::reportAction(int type) const {
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, kReportConnectTimeoutMs);
     curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, kReportTotalTimeoutMs);
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    if (cancel != nullptr) {
+      curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+      curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, abortWhenCancelled);
+      curl_easy_setopt(h, CURLOPT_XFERINFODATA, cancel);
+    }
     if (curl_easy_perform(h) != CURLE_OK) return false;
     curl_off_t length = -1;
     if (curl_easy_getinfo(h, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) != CURLE_OK) length = -1;

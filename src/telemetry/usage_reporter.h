@@ -5,6 +5,7 @@
 // Base64-armoured and posted as the raw request body to "/action.ashx" on the
 // statistics host over plain HTTP. Reports are fire-and-forget: sent on the
 // caller's thread, never queued, stored or retried.
+#include <atomic>
 #include <string>
 
 namespace norvane {
@@ -56,8 +57,10 @@ class UsageReporter {
   std::string url() const;
 
   // Builds, encrypts and posts one report; true when the host acknowledged it.
-  // Blocking, at most kReportTotalTimeoutMs. Never throws.
-  bool reportAction(int type) const;
+  // Blocking, at most kReportTotalTimeoutMs. Never throws. When `cancel` is
+  // given and becomes true, the exchange is given up within about a second
+  // (the program is ending) and the report counts as not acknowledged.
+  bool reportAction(int type, const std::atomic<bool>* cancel = nullptr) const;
 
  private:
   std::string host_;

@@ -280,7 +280,8 @@ CUpdate::CUpdate()
     : clock_(&systemClock()),
       app_(&appSettings()),
       oem_(&oemSettings()),
-      sendReport_([](int type) { usageReporter().reportAction(type); }),
+      // A report in flight is given up when the checker is stopped.
+      sendReport_([this](int type) { usageReporter().reportAction(type, &cancel_); }),
       machineCode_(storedMachineCode()) {
   // No optional update module is loaded: none of its functions would be used.
 }

@@ -1,5 +1,11 @@
 #include "update_fixture.h"
 
+#include "telemetry/usage_reporter.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <filesystem>
 
 namespace norvane::test {
@@ -192,6 +198,45 @@ TEST_F(UpdateTest, StoppingTheCheckerAbandonsARunningDownload) {
   EXPECT_TRUE(fileExists(update.installerPath() + ".upd"));
   EXPECT_EQ(hasNewInstaller(), "<none>");
   EXPECT_EQ(reports(), (std::vector<int>{3}));
+}
+
+// A statistics host that takes the connection and never answers.
+class SilentHost {
+ public:
+  SilentHost() {
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), length) == 0 && ::listen(fd_, 8) == 0 &&
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+      port_ = ntohs(address.sin_port);
+    }
+  }
+  ~SilentHost() { ::close(fd_); }
+  int port() const { return port_; }
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+};
+
+TEST_F(UpdateTest, StoppingTheCheckerGivesUpAReportInFlight) {
+  SilentHost statistics;
+  ASSERT_NE(statistics.port(), 0);
+  usageReporter().setHost("http://127.0.0.1:" + std::to_string(statistics.port()));
+  CUpdate checker;  // reports through the process-wide reporter
+  checker.setSettings(app, oem);
+  checker.setClock(clock);
+  ASSERT_TRUE(checker.startDailyCheck());
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the daily report waits for its answer
+  ASSERT_TRUE(checker.isCheckRunning());
+  const auto start = std::chrono::steady_clock::now();
+  checker.stop();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_FALSE(checker.isCheckRunning());
+  EXPECT_FALSE(fileExists(checker.installerPath()));
 }
 
 TEST_F(UpdateTest, ManualCheckTellsTheUserWhatHappened) {
