@@ -3,10 +3,13 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QBoxLayout>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QPointer>
 #include <QThread>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "shell/text_table.h"
@@ -83,6 +86,30 @@ void CMessageDlg::notify(const QString& type, const QString& sender) {
       close(kIdYes);
     }
   }
+}
+
+void CMessageDlg::showEvent(QShowEvent* event) {
+  toolkit::Window::showEvent(event);
+  if (!fitted_) {
+    fitted_ = true;
+    fitHeightToText();
+  }
+}
+
+void CMessageDlg::fitHeightToText() {
+  // The box keeps the skin's width; a text longer than the skin's height
+  // holds (a service's own message can be) makes the box taller instead of
+  // being cut off, up to the screen's height. The controls have their final
+  // widths only once the box is being shown, before it reaches the screen.
+  auto* context = control<QLabel>(QStringLiteral("context"));
+  if (context == nullptr) return;
+  const int missing = context->heightForWidth(context->width()) - context->height();
+  if (missing <= 0) return;
+  int wanted = height() + missing;
+  QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+  if (screen != nullptr) wanted = std::min(wanted, screen->availableGeometry().height());
+  resize(width(), wanted);
+  centerWindow();
 }
 
 void CMessageDlg::initDialog() {

@@ -45,13 +45,16 @@ class CMessageDlg : public toolkit::Window {
 
  protected:
   void notify(const QString& type, const QString& sender) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void initDialog();
+  void fitHeightToText();
 
   QString text_;
   QString caption_;
   int flags_;
+  bool fitted_ = false;
 };
 
 }  // namespace norvane

@@ -94,6 +94,20 @@ TEST_F(MessageBoxTest, OneButtonBoxPutsYesWhereTheBottomCloseWas) {
   EXPECT_EQ(one->size(), QSize(380, 180));
 }
 
+TEST_F(MessageBoxTest, LongTextMakesTheBoxTallerInsteadOfBeingCut) {
+  QString longText;
+  for (int i = 0; i < 12; ++i) longText += QStringLiteral("服务器返回了无法识别的应答，请稍后再试。");
+  auto dlg = built(0x10, longText);
+  auto* context = dlg->control<QLabel>(QStringLiteral("context"));
+  EXPECT_EQ(dlg->width(), 380);
+  EXPECT_GT(dlg->height(), 180);
+  // Every wrapped line of the text fits into the label.
+  EXPECT_GE(context->height(), context->heightForWidth(context->width()));
+  // The buttons stay inside the box.
+  QWidget* yes = dlg->control(QStringLiteral("btnYes"));
+  EXPECT_LE(yes->mapTo(dlg.get(), QPoint(0, yes->height())).y(), dlg->height());
+}
+
 TEST_F(MessageBoxTest, CaptionAndTextAreShownAsPlainText) {
   const QString hostile = QStringLiteral("<b>粗体</b> & <a href='x'>链接</a>");
   CMessageDlg dlg(hostile, QString(), 0x40);
