@@ -1,5 +1,9 @@
 #include "shell/run_plugins.h"
 
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/debug_trace.h"
 #include "shell/crash_handler.h"
 #include "shell/run_log.h"
 #include "shell/settings.h"
@@ -35,6 +39,15 @@ void startDailyUpdateCheck() {
   if (!checker.isCheckRunning()) checker.startDailyCheck();
 }
 
-void shutdownPlugins() { updateChecker().stop(); }
+void shutdownPlugins() {
+  if (updateChecker().stop()) return;
+  // The update worker is still blocked after the stop request and its grace
+  // time. The exit-time destructors would free what it still uses (the
+  // checker, the reporter, the transfer library), so the process ends here
+  // with the worker, as a finished program always ends: exit code 0.
+  DebugTrace("shutdown: the update check did not end; ending the process\n");
+  std::fflush(nullptr);
+  std::_Exit(0);
+}
 
 }  // namespace norvane::plugins

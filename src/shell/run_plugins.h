@@ -25,8 +25,9 @@ void runMakeMachine();
 // unless a check is still running.
 void startDailyUpdateCheck();
 
-// Shutdown (every run): waits for or ends the update checker's worker and
-// releases what the parts above hold.
+// Shutdown (every run): stops the update checker's worker and waits for it;
+// a worker that stays blocked past its grace time ends with the process
+// (this function then does not return; the exit code is 0).
 void shutdownPlugins();
 
 }  // namespace norvane::plugins

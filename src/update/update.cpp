@@ -286,22 +286,22 @@ CUpdate::CUpdate()
   // No optional update module is loaded: none of its functions would be used.
 }
 
-CUpdate::~CUpdate() { stop(); }
+CUpdate::~CUpdate() {
+  // A worker still blocked at the very end is left to the process's exit.
+  if (!stop()) worker_.detach();
+}
 
-void CUpdate::stop() {
-  if (!worker_.joinable()) return;
+bool CUpdate::stop(std::chrono::milliseconds limit) {
+  if (!worker_.joinable()) return true;
   cancel_ = true;
-  // Transfers notice the request within a second; a report in flight ends
-  // within its own time limit.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  // Transfers and reports notice the request within a second.
+  const auto deadline = std::chrono::steady_clock::now() + limit;
   while (!finished_ && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  if (finished_) {
-    worker_.join();
-  } else {
-    worker_.detach();  // blocked beyond reach (a message nobody answers): the process ends it
-  }
+  if (!finished_) return false;
+  worker_.join();
+  return true;
 }
 
 bool CUpdate::isCheckRunning() {

@@ -21,6 +21,7 @@
 #include "shell/settings.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -104,6 +105,9 @@ constexpr long kDownloadConnectTimeoutMs = 10000;
 // stalls below 1 byte/s for this long is given up.
 constexpr long kDownloadStallSeconds = 60;
 
+// How long stopping the checker waits for a running check.
+constexpr std::chrono::milliseconds kStopLimit{20000};
+
 class CUpdate {
  public:
   CUpdate();
@@ -162,9 +166,12 @@ class CUpdate {
     oem_ = &oem;
   }
 
-  // Asks a running check to give up its transfers and waits for it (at most
-  // a few seconds; a check blocked longer is left to end with the process).
-  void stop();
+  // Asks a running check to give up its transfers and reports and waits for
+  // it, at most `limit`. True when no check runs any more; false when the
+  // worker is still blocked (it stays counted as running, and the program
+  // must end the process without running its exit-time destructors, which
+  // the worker may still use).
+  bool stop(std::chrono::milliseconds limit = kStopLimit);
 
  private:
   bool startWorker(bool automatic);

@@ -239,6 +239,31 @@ TEST_F(UpdateTest, StoppingTheCheckerGivesUpAReportInFlight) {
   EXPECT_FALSE(fileExists(checker.installerPath()));
 }
 
+TEST_F(UpdateTest, StopThatCannotEndTheWorkerSaysSoAndKeepsItCounted) {
+  // A report that ignores the stop request and stays blocked.
+  std::mutex gate;
+  std::condition_variable opened;
+  bool open = false;
+  update.setReportSender([&](int) {
+    std::unique_lock<std::mutex> lock(gate);
+    opened.wait(lock, [&] { return open; });
+  });
+  ASSERT_TRUE(update.startDailyCheck());
+  EXPECT_FALSE(update.stop(std::chrono::milliseconds(200)));
+  // Still running: no second check can start beside it.
+  EXPECT_TRUE(update.isCheckRunning());
+  setDay(12, 6);
+  EXPECT_FALSE(update.startDailyCheck());
+
+  {
+    std::lock_guard<std::mutex> lock(gate);
+    open = true;
+  }
+  opened.notify_all();
+  EXPECT_TRUE(update.stop(std::chrono::seconds(10)));
+  EXPECT_FALSE(update.isCheckRunning());
+}
+
 TEST_F(UpdateTest, ManualCheckTellsTheUserWhatHappened) {
   struct Case {
     const char* what;
