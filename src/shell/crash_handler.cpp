@@ -40,7 +40,20 @@ struct GuardFrame {
   std::uintptr_t address = 0;
 };
 __attribute__((tls_model("initial-exec"))) thread_local GuardFrame* t_guard = nullptr;
-__attribute__((tls_model("initial-exec"))) thread_local void* t_altStack = nullptr;
+// The calling thread's alternate signal stack, given back when the thread ends
+// (update checks each run on a new thread).
+struct AlternateStack {
+  void* memory = nullptr;
+  ~AlternateStack() {
+    if (memory == nullptr) return;
+    stack_t off;
+    std::memset(&off, 0, sizeof off);
+    off.ss_flags = SS_DISABLE;
+    ::sigaltstack(&off, nullptr);
+    std::free(memory);
+  }
+};
+thread_local AlternateStack t_altStack;
 
 // --- async-signal-safe formatting -------------------------------------------
 struct Buffer {
@@ -217,7 +230,7 @@ void copyInto(char* target, std::size_t size, const std::string& text) {
 }  // namespace
 
 void ensureAlternateSignalStack() {
-  if (t_altStack != nullptr) return;
+  if (t_altStack.memory != nullptr) return;
   stack_t current;
   if (::sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE)) return;
   std::size_t size = 64 * 1024;
@@ -228,7 +241,7 @@ void ensureAlternateSignalStack() {
   stack.ss_size = size;
   stack.ss_flags = 0;
   if (::sigaltstack(&stack, nullptr) == 0) {
-    t_altStack = memory;  // kept for the thread's lifetime
+    t_altStack.memory = memory;  // kept until the thread ends
   } else {
     std::free(memory);
   }
