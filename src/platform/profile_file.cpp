@@ -40,6 +40,9 @@ std::vector<std::string> readLines(const std::string& path, bool& exists) {
   exists = static_cast<bool>(in);
   std::string line;
   while (std::getline(in, line)) {
+    // Editors on other systems like to start a UTF-8 file with a byte-order
+    // mark; left in place it would hide the first section.
+    if (lines.empty() && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     lines.push_back(line);
   }

@@ -41,6 +41,16 @@ TEST(ProfileFile, NamesMatchWithoutCaseAndFirstKeyWins) {
   EXPECT_EQ(readProfileString(path, "Quming", "Xing", ""), "张");
 }
 
+TEST(ProfileFile, AByteOrderMarkDoesNotHideTheFirstSection) {
+  TempDir dir;
+  std::string path = dir.file("oem.ini");
+  writeFile(path, "\xEF\xBB\xBF[Hosts]\r\nService=http://127.0.0.1:8080\r\n[Partner]\r\nId=7\r\n");
+  EXPECT_EQ(readProfileString(path, "Hosts", "Service", ""), "http://127.0.0.1:8080");
+  EXPECT_EQ(readProfileInt(path, "Partner", "Id", 1), 7);
+  ASSERT_TRUE(writeProfileString(path, "Hosts", "Site", "www"));
+  EXPECT_EQ(readFile(path), "[Hosts]\nService=http://127.0.0.1:8080\nSite=www\n[Partner]\nId=7\n");
+}
+
 TEST(ProfileFile, WriteCreatesFileAndSectionAndKeepsOtherLines) {
   TempDir dir;
   std::string path = dir.file("config.ini");
