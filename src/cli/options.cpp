@@ -124,7 +124,10 @@ bool readBirthday(const Options& options, std::string& birthday, std::string& er
       R"(\s*(\d{1,4})-(\d{1,2})-(\d{1,2})(?:[ T]+(\d{1,2}):(\d{1,2})(?::(\d{1,2}))?)?\s*)");
   std::smatch m;
   std::string text = options.get("birthday");
-  bool ok = std::regex_match(text, m, pattern);
+  // The regular-expression matcher recurses once per character: a text of
+  // many thousand characters would overflow the stack. No date is longer.
+  constexpr std::size_t kLongestBirthday = 64;
+  bool ok = text.size() <= kLongestBirthday && std::regex_match(text, m, pattern);
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
   if (ok) {
     year = std::atoi(m[1].str().c_str());

@@ -2,10 +2,14 @@
 
 #include "platform/utf8.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
+#include <mutex>
 #include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -36,6 +40,9 @@ std::vector<std::string> readLines(const std::string& path, bool& exists) {
   exists = static_cast<bool>(in);
   std::string line;
   while (std::getline(in, line)) {
+    // Editors on other systems like to start a UTF-8 file with a byte-order
+    // mark; left in place it would hide the first section.
+    if (lines.empty() && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     lines.push_back(line);
   }
@@ -89,23 +96,63 @@ Location locate(const std::vector<std::string>& lines, const std::string& sectio
   return loc;
 }
 
-bool writeLinesAtomically(const std::string& path, const std::vector<std::string>& lines) {
-  std::string temp = path + ".tmp" + std::to_string(::getpid());
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    for (const auto& l : lines) out << l << "\n";
-    out.flush();
-    if (!out) {
-      std::remove(temp.c_str());
+// Every change is a read-modify-write of the whole file. Threads of this
+// process (the window thread saving form input, the update worker, the login
+// check) may change the same file at once; they take turns here so that no
+// change is lost.
+std::mutex& writeMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+bool writeAll(int fd, const std::string& text) {
+  const char* data = text.data();
+  std::size_t left = text.size();
+  while (left > 0) {
+    ssize_t n = ::write(fd, data, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
       return false;
     }
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
-    return false;
+    data += n;
+    left -= static_cast<std::size_t>(n);
   }
   return true;
+}
+
+// Writes the lines to a temporary file of its own beside `path` and renames
+// it over the file. The new file keeps the permissions of the one it
+// replaces (a file the user made private stays private); a new file gets the
+// usual permissions for the user's umask.
+bool writeLinesAtomically(const std::string& path, const std::vector<std::string>& lines) {
+  std::string text;
+  for (const auto& l : lines) text += l + "\n";
+  static unsigned counter = 0;  // guarded by writeMutex()
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+    temp = path + ".tmp" + std::to_string(::getpid()) + "." + std::to_string(++counter);
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return false;
+  }
+  if (fd < 0) return false;
+  bool ok = true;
+  struct stat existing {};
+  if (::stat(path.c_str(), &existing) == 0) ok = ::fchmod(fd, existing.st_mode & 07777) == 0;
+  ok = ok && writeAll(fd, text);
+  ok = ::close(fd) == 0 && ok;
+  if (ok && std::rename(temp.c_str(), path.c_str()) == 0) return true;
+  std::remove(temp.c_str());
+  return false;
+}
+
+// A value is one line of the file: a line break inside it would end the
+// entry early and turn the rest into lines of their own (even a new section).
+std::string oneLine(const std::string& value) {
+  std::string line = value;
+  for (char& c : line)
+    if (c == '\n' || c == '\r') c = ' ';
+  return line;
 }
 
 }  // namespace
@@ -142,10 +189,11 @@ int readProfileInt(const std::string& path, const std::string& section, const st
 
 bool writeProfileString(const std::string& path, const std::string& section,
                         const std::string& key, const std::string& value) {
+  std::lock_guard<std::mutex> lock(writeMutex());
   bool exists = false;
   std::vector<std::string> lines = readLines(path, exists);
   Location loc = locate(lines, section, key);
-  std::string entry = key + "=" + value;
+  std::string entry = key + "=" + oneLine(value);
   if (loc.keyLine >= 0) {
     lines[static_cast<std::size_t>(loc.keyLine)] = entry;
   } else if (loc.sectionLine >= 0) {
@@ -159,6 +207,7 @@ bool writeProfileString(const std::string& path, const std::string& section,
 
 bool deleteProfileKey(const std::string& path, const std::string& section,
                       const std::string& key) {
+  std::lock_guard<std::mutex> lock(writeMutex());
   bool exists = false;
   std::vector<std::string> lines = readLines(path, exists);
   if (!exists) return true;

@@ -61,6 +61,11 @@ std::string HttpTransport::get(const std::string& url, const std::string& user,
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &HttpTransport::append);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 20L);
+  // No overall limit, but less than one byte a second for stallSeconds_
+  // ends the transfer: a slow answer still arrives, a silent server does not
+  // block the request for ever.
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, stallSeconds_);
   // Transfers run on worker threads: time-outs must not rely on signals.
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   CURLcode result = curl_easy_perform(curl);

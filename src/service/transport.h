@@ -36,10 +36,19 @@ class HttpTransport {
   // thread-safe; it is never cleaned up while the process runs).
   HttpTransport();
 
-  // GET with basic credentials; 20 s to connect, no overall limit. Returns
-  // whatever body arrived, also after an error (a broken transfer gives the
-  // part that was received).
+  // A GET is given up when nothing at all arrives for this long: a server
+  // that accepts the connection and then stays silent would otherwise hold
+  // the request (and a window waiting for it) forever.
+  static constexpr long kStallSeconds = 20;
+
+  // GET with basic credentials; 20 s to connect, no overall limit as long as
+  // the answer keeps arriving (see kStallSeconds). Returns whatever body
+  // arrived, also after an error (a broken transfer gives the part that was
+  // received).
   std::string get(const std::string& url, const std::string& user, const std::string& password);
+
+  // The silence after which a GET is given up (tests shorten it).
+  void setStallSeconds(long seconds) { stallSeconds_ = seconds; }
 
   // POST of a JSON body with the single header
   // "Content-Type:application/json;charset=UTF-8"; 20 s to connect and 20 s
@@ -56,6 +65,7 @@ class HttpTransport {
 
   std::string buffer_;
   bool tooLarge_ = false;
+  long stallSeconds_ = kStallSeconds;
 };
 
 }  // namespace norvane

@@ -222,6 +222,8 @@ TEST_F(CliTest, BadOrMissingOptionsGetAUsageMessageAndNoRequest) {
       {with(kNames, "gender", "3"), "--gender must be 1"},
       {with(kNames, "birthday", "2020-2-30 09:05"), "--birthday must be"},
       {with(kNames, "birthday", "yesterday"), "--birthday must be"},
+      // Long enough to exhaust the stack of a recursive pattern matcher.
+      {with(kNames, "birthday", "2020-2-8" + std::string(120000, ' ')), "--birthday must be"},
       {without(kNames, "longitude"), "cannot read the knowledge database"},
       {without(without(kNames, "longitude"), "county"), "missing birth place"},
       {with(kNames, "longitude", "east"), "--longitude must be"},

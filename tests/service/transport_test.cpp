@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
+#include <thread>
 
 namespace norvane {
 namespace {
@@ -99,6 +101,34 @@ TEST_F(ServiceTest, AnAnswerBeyondTheBoundIsDroppedAndTheNextTransferStartsClean
   body = transport.postJson(ServiceEndpoints::url(Endpoint::NameAnalysis), "{}", "root", "kelp");
   EXPECT_EQ(body, "{\"code\":0}");
   EXPECT_FALSE(transport.bodyTooLarge());
+}
+
+TEST_F(ServiceTest, ASilentTimeServerIsGivenUpButASlowOneIsAwaited) {
+  // Silent: accepts the request and answers only after four seconds.
+  server.on("/system/timenow", [](const httplib::Request&, httplib::Response& res) {
+    std::this_thread::sleep_for(std::chrono::seconds(4));
+    res.set_content("1700000000", "text/plain");
+  });
+  // Slow: one digit every quarter second, three seconds in all, longer than
+  // the silence that ends a transfer.
+  server.on("/slow", [](const httplib::Request&, httplib::Response& res) {
+    res.set_chunked_content_provider("text/plain", [](size_t offset, httplib::DataSink& sink) {
+      if (offset >= 12) {
+        sink.done();
+        return true;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(250));
+      return sink.write("7", 1);
+    });
+  });
+  HttpTransport transport;
+  transport.setStallSeconds(2);
+
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(fetchServerTime(transport), 0);  // the request goes on with t = 0
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(3500));
+
+  EXPECT_EQ(transport.get(server.origin() + "/slow", "root", "kelp"), "777777777777");
 }
 
 TEST(EndpointsTest, BareHostsGetTlsAndExplicitOriginsAreKeptAsWritten) {
