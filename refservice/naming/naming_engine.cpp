@@ -196,6 +196,18 @@ struct NamingEngine::Impl {
     return out;
   }
 
+  // True when surname and given name read together sound like an unlucky word
+  // (杜 + 子腾 as 肚子疼); such names are never proposed.
+  bool readsBadly(const std::vector<NameChar>& surname, const std::vector<NameChar>& given) const {
+    const UnluckyReadings& unlucky = chars.unluckyReadings();
+    if (unlucky.empty()) return false;
+    std::vector<std::string> syllables;
+    syllables.reserve(surname.size() + given.size());
+    for (const auto& c : surname) syllables.push_back(plainSyllable(c.initial, c.final));
+    for (const auto& c : given) syllables.push_back(plainSyllable(c.initial, c.final));
+    return unlucky.matches(syllables, surname.size());
+  }
+
   // Validates the birth data; fills needs and the surname.
   std::optional<NamingResult> checkBirth(const BirthQuestion& b, BirthNeeds& needs,
                                          std::vector<NameChar>& surname) const {
@@ -305,6 +317,7 @@ NamingResult NamingEngine::namePage(const NamePageRequest& q) const {
   ScoreWeights weights{set[kSetWx], set[kSetNy], set[kSetXb]};
   std::vector<ScoredName> results;
   auto consider = [&](const std::vector<NameChar>& given) {
+    if (m.readsBadly(surname, given)) return;
     NameScore s = scoreName(needs, surname, given, q.birth.gender, m.knowledge.zodiac, weights);
     // Gender emphasis and neutral characters over the whole given name.
     int ownCount = 0, neutral = 0;
@@ -450,6 +463,7 @@ NamingResult NamingEngine::nicknamePage(const NicknamePageRequest& q) const {
       std::vector<NameChar> chars;
       const auto pieces = splitUtf8(nick);
       for (const auto& c : pieces.value()) chars.push_back(m.nameChar(c));
+      if (m.readsBadly(surname, chars)) continue;
       results.push_back({nick, p, scoreNickname(needs, surname, chars, core, q.birth.gender, m.knowledge.zodiac)});
     }
   }

@@ -3,6 +3,7 @@
 #include <json/json.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -175,7 +176,49 @@ bool CharTable::load(const std::string& folder, std::string& error) {
     return false;
   }
   for (const auto& line : lines) blocked_.insert(splitTabs(line)[0]);
+  lines.clear();
+  const std::string unluckyPath = folder + "/unlucky_readings.txt";
+  if (!readLines(unluckyPath, lines)) {
+    error = "cannot read " + unluckyPath;
+    return false;
+  }
+  for (const auto& line : lines) {
+    std::istringstream in(splitTabs(line)[0]);
+    std::vector<std::string> syllables;
+    for (std::string syl; in >> syl;) syllables.push_back(syl);
+    if (syllables.size() < 2) {
+      error = "malformed line in " + unluckyPath + " (a word needs two syllables): " + line.substr(0, 60);
+      return false;
+    }
+    unlucky_.add(std::move(syllables));
+  }
   return true;
+}
+
+void UnluckyReadings::add(std::vector<std::string> syllables) {
+  if (syllables.empty()) return;
+  std::string first = syllables.front();
+  byFirst_[first].push_back(std::move(syllables));
+}
+
+bool UnluckyReadings::matches(const std::vector<std::string>& syllables, size_t firstGiven) const {
+  for (size_t i = 0; i < syllables.size(); ++i) {
+    auto it = byFirst_.find(syllables[i]);
+    if (it == byFirst_.end()) continue;
+    for (const auto& word : it->second) {
+      size_t end = i + word.size();
+      if (end > syllables.size() || end <= firstGiven) continue;
+      if (std::equal(word.begin(), word.end(), syllables.begin() + static_cast<std::ptrdiff_t>(i))) return true;
+    }
+  }
+  return false;
+}
+
+std::string plainSyllable(const std::string& initial, const std::string& final) {
+  std::string f = final;
+  bool jqxy = initial == "j" || initial == "q" || initial == "x" || initial == "y";
+  if (jqxy && !f.empty() && f[0] == 'v') f[0] = 'u';
+  return initial + f;
 }
 
 const CharInfo* CharTable::find(const std::string& ch) const {

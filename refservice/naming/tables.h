@@ -58,10 +58,28 @@ struct ZodiacRadicals {
   int verdict(const std::string& zodiac, const std::string& radical) const;
 };
 
+// Words a full name must not sound like (unlucky_readings.txt): sequences of toneless
+// syllables ("du zi teng"). Syllables are written as plainSyllable() writes them.
+class UnluckyReadings {
+ public:
+  void add(std::vector<std::string> syllables);
+  // True when a listed word occurs in the name's syllables (surname first) and at least
+  // one of its syllables lies at or after firstGiven, the first given-name position.
+  bool matches(const std::vector<std::string>& syllables, size_t firstGiven) const;
+  bool empty() const { return byFirst_.empty(); }
+
+ private:
+  std::map<std::string, std::vector<std::vector<std::string>>> byFirst_;
+};
+
+// A syllable without its tone: initial + final, with ü written v ("nv", "lv") and the u
+// after j, q, x and y written u ("ju", "yu"), as pinyin is typed.
+std::string plainSyllable(const std::string& initial, const std::string& final);
+
 class CharTable {
  public:
-  // Loads characters.tsv, surnames.tsv and blocklist.txt from the folder. False with a
-  // message on a missing or malformed file.
+  // Loads characters.tsv, surnames.tsv, blocklist.txt and unlucky_readings.txt from the
+  // folder. False with a message on a missing or malformed file.
   bool load(const std::string& folder, std::string& error);
   const CharInfo* find(const std::string& ch) const;
   bool blocked(const std::string& ch) const { return blocked_.count(ch) != 0; }
@@ -70,11 +88,13 @@ class CharTable {
   std::optional<SurnameInfo> surname(const std::string& text) const;
   // Loads the blocklist alone (tests, additions).
   void addBlocked(const std::string& ch) { blocked_.insert(ch); }
+  const UnluckyReadings& unluckyReadings() const { return unlucky_; }
 
  private:
   std::map<std::string, CharInfo> chars_;
   std::map<std::string, SurnameInfo> surnames_;
   std::set<std::string> blocked_;
+  UnluckyReadings unlucky_;
 };
 
 struct Knowledge {

@@ -267,6 +267,74 @@ TEST(NamingEngine, ABlockedFixedCharacterGivesNoNames) {
   EXPECT_EQ(r.data["data"].size(), 0u);
 }
 
+// Full names that read as unlucky words are never proposed, while the same characters
+// stay available under other surnames.
+TEST(NamingEngine, NamesThatSoundLikeUnluckyWordsAreNotProposed) {
+  norvane::test::TempDir dir;
+  std::string rows = "[";
+  for (const char* ch : {"伟", "德", "子", "腾", "珍", "香", "生", "津", "文", "明"}) {
+    if (rows.size() > 1) rows += ",";
+    rows += std::string(R"({"wd":")") + ch + R"(","use":"name","sex":"n","wx":"木"})";
+  }
+  norvane::test::writeFile(dir.file("jxjs.json"), rows + "]");
+  NamingEngine e({kCharFolder, dir.path()});
+  ASSERT_TRUE(e.ready()) << e.loadError();
+
+  auto names = [&](const char* surname, int length, const char* fixed) {
+    NamePageRequest q;
+    q.birth = birth(surname);
+    q.nameLength = length;
+    q.fixedFirst = fixed;
+    q.pageSize = 100;
+    q.settings = {0, 0, 0, 0, 0, 1, 1, 0, 0, 0};
+    NamingResult r = e.namePage(q);
+    EXPECT_TRUE(r.ok()) << r.message;
+    std::set<std::string> out;
+    for (const auto& item : r.data["data"]) out.insert(item["m"].asString());
+    return out;
+  };
+  struct Case {
+    const char* surname;
+    int length;
+    const char* fixed;
+    const char* refused;  // reads as an unlucky word with this surname
+    const char* control;  // a surname under which the same name is fine
+  } cases[] = {
+      {"杨", 1, "", "伟", "王"},        // 阳痿
+      {"吴", 1, "", "德", "王"},        // 无德
+      {"戴", 1, "", "子", "王"},        // 呆子
+      {"杜", 2, "子", "子腾", "王"},    // 肚子疼
+      {"史", 2, "珍", "珍香", "王"},    // 屎真香
+      {"魏", 2, "生", "生津", "王"},    // 卫生巾
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.surname) + c.refused);
+    std::set<std::string> refused = names(c.surname, c.length, c.fixed);
+    EXPECT_FALSE(refused.empty()) << "the filter must not empty the page";
+    EXPECT_EQ(refused.count(c.refused), 0u);
+    EXPECT_EQ(names(c.control, c.length, c.fixed).count(c.refused), 1u);
+  }
+
+  // Nicknames are read with the surname too: under 戴 no nickname may start with 子
+  // (戴子子, 戴子儿 read 呆子), under 王 they may.
+  auto nicknames = [&](const char* surname) {
+    NicknamePageRequest q;
+    q.birth = birth(surname);
+    q.patterns = {true, false, false, false, true, false};
+    q.pageSize = 100;
+    NamingResult r = e.nicknamePage(q);
+    EXPECT_TRUE(r.ok()) << r.message;
+    std::set<std::string> out;
+    for (const auto& item : r.data["data"]) out.insert(item["m"].asString());
+    return out;
+  };
+  std::set<std::string> dai = nicknames("戴");
+  EXPECT_EQ(dai.count("子子") + dai.count("子儿"), 0u);
+  EXPECT_EQ(dai.count("文儿"), 1u);
+  std::set<std::string> wang = nicknames("王");
+  EXPECT_EQ(wang.count("子子") + wang.count("子儿"), 2u);
+}
+
 TEST(NamingEngine, OutOfRangeInputAnswers1004) {
   auto withBirth = [](BirthQuestion b) {
     NamePageRequest q;
@@ -492,7 +560,7 @@ TEST(NamingEngine, BrokenOrMissingDataLeavesTheEngineUnavailable) {
   namespace fs = std::filesystem;
   auto copyTables = [&](const std::string& to) {
     fs::create_directories(to);
-    for (const char* f : {"characters.tsv", "surnames.tsv", "blocklist.txt"})
+    for (const char* f : {"characters.tsv", "surnames.tsv", "blocklist.txt", "unlucky_readings.txt"})
       fs::copy_file(kCharFolder + "/" + f, to + "/" + f, fs::copy_options::overwrite_existing);
   };
   std::string broken = dir.file("broken");
