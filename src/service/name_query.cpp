@@ -6,6 +6,7 @@
 #include "service/response_cache.h"
 
 #include <cstdio>
+#include <filesystem>
 
 namespace norvane {
 
@@ -21,11 +22,21 @@ std::string fixedCharacterText(char16_t unit) {
   return toUtf8(codePointToUtf8(unit));
 }
 
+namespace {
+
+std::uintmax_t storedSize(const std::string& path) {
+  std::error_code ec;
+  std::uintmax_t size = std::filesystem::file_size(path, ec);
+  return ec ? 0 : size;
+}
+
+}  // namespace
+
 ServiceStatus PageQuery::run(bool clearNames) {
   if (clearNames) Names.clear();
 
   std::string cachePath = ResponseCache::path(CacheKind::NamePage, cacheKey());
-  if (!ResponseCache::find(cachePath).empty()) {
+  if (!ResponseCache::find(cachePath).empty() && storedSize(cachePath) <= kMaxPageAnswerBytes) {
     Json::Value cached;
     if (ResponseCache::read(cachePath, cached)) {
       parsePage(cached);
@@ -37,6 +48,7 @@ ServiceStatus PageQuery::run(bool clearNames) {
   t = fetchServerTime(transport);
   std::string answer = exchange(transport, endpoint(), requestBody());
   if (ServiceStatus status = transferStatus(transport, answer); status != kStatusOk) return status;
+  if (answer.size() > kMaxPageAnswerBytes) return kStatusUnparsable;
 
   Json::Value root;
   if (!parseJson(answer, root)) return kStatusUnparsable;

@@ -263,6 +263,25 @@ TEST_F(ServiceTest, AHugeAnswerIsNotJsonAndIsNotCached) {
   EXPECT_EQ(filesIn(ResponseCache::folder(CacheKind::NamePage)), 0u);
 }
 
+TEST_F(ServiceTest, AnOversizedPageOfEmptyRecordsIsRefusedFromServiceAndCache) {
+  // Well-formed, far below the transfer bound, but hundreds of thousands of records.
+  std::string flood = R"({"code":0,"total":1,"data":[)";
+  while (flood.size() <= NameQuery::kMaxPageAnswerBytes) flood += "{},";
+  flood += "{}]}";
+  server.answer("/v1/build", flood);
+  NameQuery q;
+  fillBirth(q);
+  EXPECT_EQ(q.run(true), 2);
+  EXPECT_TRUE(q.Names.empty());
+  EXPECT_EQ(filesIn(ResponseCache::folder(CacheKind::NamePage)), 0u);
+
+  // The same text left in the cache is not read; the service is asked instead.
+  ASSERT_TRUE(ResponseCache::write(ResponseCache::path(CacheKind::NamePage, q.cacheKey()), flood));
+  server.answer("/v1/build", kThreeNames);
+  EXPECT_EQ(q.run(true), 0);
+  EXPECT_EQ(q.Names.size(), 3u);
+}
+
 TEST_F(ServiceTest, NoServerGivesNoResponse) {
   ServiceEndpoints::initialize(dir.path(), dir.file("Norvane"), "http://127.0.0.1:1");
   NameQuery q;
