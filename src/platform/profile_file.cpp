@@ -1,5 +1,6 @@
 #include "platform/profile_file.h"
 
+#include "platform/file_io.h"
 #include "platform/utf8.h"
 
 #include <cerrno>
@@ -105,21 +106,6 @@ std::mutex& writeMutex() {
   return mutex;
 }
 
-bool writeAll(int fd, const std::string& text) {
-  const char* data = text.data();
-  std::size_t left = text.size();
-  while (left > 0) {
-    ssize_t n = ::write(fd, data, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    left -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 // Writes the lines to a temporary file of its own beside `path` and renames
 // it over the file. The new file keeps the permissions of the one it
 // replaces (a file the user made private stays private); a new file gets the
@@ -139,7 +125,7 @@ bool writeLinesAtomically(const std::string& path, const std::vector<std::string
   bool ok = true;
   struct stat existing {};
   if (::stat(path.c_str(), &existing) == 0) ok = ::fchmod(fd, existing.st_mode & 07777) == 0;
-  ok = ok && writeAll(fd, text);
+  ok = ok && writeFully(fd, text);
   ok = ::close(fd) == 0 && ok;
   if (ok && std::rename(temp.c_str(), path.c_str()) == 0) return true;
   std::remove(temp.c_str());

@@ -1,5 +1,6 @@
 #include "service/response_cache.h"
 
+#include "platform/file_io.h"
 #include "platform/folders.h"
 #include "service/envelope.h"
 #include "service/json_access.h"
@@ -24,21 +25,6 @@ const char* kindFolder(CacheKind kind) {
     case CacheKind::Nickname: return "cache/quxiaoming/";
   }
   return "";
-}
-
-bool writeAll(int fd, const std::string& text) {
-  const char* data = text.data();
-  std::size_t left = text.size();
-  while (left > 0) {
-    ssize_t n = ::write(fd, data, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    left -= static_cast<std::size_t>(n);
-  }
-  return true;
 }
 
 }  // namespace
@@ -92,7 +78,7 @@ bool ResponseCache::write(const std::string& path, const std::string& text) {
   std::string temp = path + ".XXXXXX";
   int fd = ::mkstemp(temp.data());
   if (fd < 0) return false;
-  bool ok = writeAll(fd, text) && ::fsync(fd) == 0;
+  bool ok = writeFully(fd, text) && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
   if (ok && std::rename(temp.c_str(), path.c_str()) == 0) return true;
   std::remove(temp.c_str());

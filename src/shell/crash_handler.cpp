@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "platform/debug_trace.h"
+#include "platform/file_io.h"
 #include "platform/folders.h"
 
 extern char** environ;
@@ -89,16 +90,6 @@ struct Buffer {
   }
 };
 
-void writeAll(int fd, const char* data, std::size_t length) {
-  while (length > 0) {
-    ssize_t n = ::write(fd, data, length);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
-    data += n;
-    length -= static_cast<std::size_t>(n);
-  }
-}
-
 const char* signalName(int sig) {
   switch (sig) {
     case SIGSEGV: return "SIGSEGV";
@@ -140,7 +131,7 @@ void writeDump(int sig, const siginfo_t* info) {
   head.add("\npid=");
   head.addDec(static_cast<long>(::getpid()));
   head.add("\nbacktrace:\n");
-  writeAll(fd, head.data, head.length);
+  writeFully(fd, head.data, head.length);
   void* frames[64];
   int count = ::backtrace(frames, 64);
   ::backtrace_symbols_fd(frames, count, fd);  // writes directly, no malloc
@@ -216,7 +207,7 @@ void onFatalSignal(int sig, siginfo_t* info, void*) {
   Buffer line;
   line.add(message.data);
   line.add("\n");
-  writeAll(STDERR_FILENO, line.data, line.length);
+  writeFully(STDERR_FILENO, line.data, line.length);
   showMessageBox(message);
   endBySignal(sig);
 }
