@@ -10,6 +10,7 @@
 
 #include "naming/calendar.h"
 #include "naming/numerology.h"
+#include "naming/ordering.h"
 #include "naming/scoring.h"
 #include "naming/tables.h"
 
@@ -108,6 +109,7 @@ struct ScoredName {
   std::string given;
   double total;
   int wx, sx, jx, yy, commonness;
+  std::array<int, 2> free;  // pool positions of the characters not fixed by the user, −1 for none
 };
 
 struct NamingEngine::Impl {
@@ -316,7 +318,8 @@ NamingResult NamingEngine::namePage(const NamePageRequest& q) const {
 
   ScoreWeights weights{set[kSetWx], set[kSetNy], set[kSetXb]};
   std::vector<ScoredName> results;
-  auto consider = [&](const std::vector<NameChar>& given) {
+  auto consider = [&](const std::vector<NameChar>& given, std::array<int, 2> free) {
+    if (given.size() == 2 && m.chars.pairingRules().refuses({given[0].info->ch, given[1].info->ch})) return;
     if (m.readsBadly(surname, given)) return;
     NameScore s = scoreName(needs, surname, given, q.birth.gender, m.knowledge.zodiac, weights);
     // Gender emphasis and neutral characters over the whole given name.
@@ -354,18 +357,19 @@ NamingResult NamingEngine::namePage(const NamePageRequest& q) const {
     if (s.ym < set[kSetYm]) return;
     std::string text;
     for (const auto& c : given) text += c.info->ch;
-    results.push_back({text, s.total, s.wx, s.sx, s.jx, s.yy, s.commonness});
+    results.push_back({text, s.total, s.wx, s.sx, s.jx, s.yy, s.commonness, free});
   };
 
   if (q.nameLength == 1) {
-    if (fixedPos >= 0) consider({fixedChar});
+    if (fixedPos >= 0) consider({fixedChar}, {-1, -1});
     else
-      for (const auto& c : pool) consider({c});
+      for (size_t i = 0; i < pool.size(); ++i) consider({pool[i]}, {static_cast<int>(i), -1});
   } else if (fixedPos >= 0) {
-    for (const auto& c : pool) {
+    for (size_t i = 0; i < pool.size(); ++i) {
+      const auto& c = pool[i];
       if (c.info->ch == fixed) continue;
-      if (fixedPos == 0) consider({fixedChar, c});
-      else consider({c, fixedChar});
+      if (fixedPos == 0) consider({fixedChar, c}, {static_cast<int>(i), -1});
+      else consider({c, fixedChar}, {static_cast<int>(i), -1});
     }
   } else {
     // Pair the best-placed characters: rank the pool by what one character brings
@@ -382,7 +386,7 @@ NamingResult NamingEngine::namePage(const NamePageRequest& q) const {
     std::sort(chosen.begin(), chosen.end());
     for (size_t a : chosen)
       for (size_t b : chosen)
-        if (a != b) consider({pool[a], pool[b]});
+        if (a != b) consider({pool[a], pool[b]}, {static_cast<int>(a), static_cast<int>(b)});
   }
 
   std::sort(results.begin(), results.end(), [](const ScoredName& a, const ScoredName& b) {
@@ -390,7 +394,14 @@ NamingResult NamingEngine::namePage(const NamePageRequest& q) const {
     if (a.commonness != b.commonness) return a.commonness > b.commonness;
     return a.given < b.given;
   });
-  auto shared = std::make_shared<const std::vector<ScoredName>>(std::move(results));
+  // Variety: names whose characters the names above them already use move down.
+  std::vector<OrderItem> items;
+  items.reserve(results.size());
+  for (const auto& r : results) items.push_back({static_cast<int>(std::lround(r.total * 100.0)), r.free});
+  std::vector<ScoredName> ordered;
+  ordered.reserve(results.size());
+  for (size_t i : varietyOrder(items)) ordered.push_back(std::move(results[i]));
+  auto shared = std::make_shared<const std::vector<ScoredName>>(std::move(ordered));
   m.remember(cacheKey, shared);
   return m.pageOf(*shared, q);
 }

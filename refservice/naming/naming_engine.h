@@ -77,7 +77,8 @@ struct NicknamePageRequest {
 
 // Where the engine finds its data.
 struct EngineFiles {
-  // Folder holding characters.tsv, surnames.tsv, blocklist.txt and unlucky_readings.txt
+  // Folder holding characters.tsv, surnames.tsv, blocklist.txt, unlucky_readings.txt and
+  // pairing_rules.txt
   // (resources/refservice).
   std::string characterFolder;
   // The given-name vocabulary (table jxjs: wd, js, use, sex, wx): either a JSON file (an array

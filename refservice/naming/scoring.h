@@ -1,8 +1,8 @@
 #pragma once
 // Scoring of one name for one birth: the eight characters' element needs, the
-// sound and shape grades, the grid luck and the weighted total that orders the
-// name pages. The analysis answers use the same figures, so a name's score on a
-// page equals the total of its analysis.
+// sound and shape grades, the grid luck and the weighted total that ranks the
+// name pages (ordering.h builds the page order on it). The analysis answers use
+// the same figures, so a name's score on a page equals the total of its analysis.
 #include <array>
 #include <string>
 #include <vector>

@@ -192,7 +192,32 @@ bool CharTable::load(const std::string& folder, std::string& error) {
     }
     unlucky_.add(std::move(syllables));
   }
+  lines.clear();
+  const std::string pairingPath = folder + "/pairing_rules.txt";
+  if (!readLines(pairingPath, lines)) {
+    error = "cannot read " + pairingPath;
+    return false;
+  }
+  for (const auto& line : lines) {
+    auto f = splitTabs(line);
+    auto text = f.size() >= 2 ? splitUtf8(f[1]) : std::nullopt;
+    bool ok = text.has_value();
+    if (ok && f[0] == "word" && text->size() == 2) pairing_.addWord(f[1]);
+    else if (ok && f[0] == "thing" && text->size() == 1) pairing_.addClass(f[1], PairingRules::kThing);
+    else if (ok && f[0] == "act" && text->size() == 1) pairing_.addClass(f[1], PairingRules::kAct);
+    else {
+      error = "malformed line in " + pairingPath + " (word with two characters, thing or act with one): " +
+              line.substr(0, 60);
+      return false;
+    }
+  }
   return true;
+}
+
+bool PairingRules::refuses(const std::vector<std::string>& given) const {
+  if (given.size() != 2) return false;
+  if (words_.count(given[0] + given[1])) return true;
+  return kindOf(given[0]) != kFree && kindOf(given[1]) != kFree;
 }
 
 void UnluckyReadings::add(std::vector<std::string> syllables) {

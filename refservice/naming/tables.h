@@ -76,10 +76,33 @@ class UnluckyReadings {
 // after j, q, x and y written u ("ju", "yu"), as pinyin is typed.
 std::string plainSyllable(const std::string& initial, const std::string& final);
 
+// Given names a parent would not pick although every character is fine alone
+// (pairing_rules.txt): listed words (place names, ordinary words) and two classes of
+// characters: "thing" (a concrete object: 树, 贝, 山) and "act" (an action or relation:
+// 阅, 观, 友). Two characters of these classes never stand together (芽贝, 观月, 宝阅,
+// 友阅); a name needs a quality or a plain name character beside them (明月, 宝玉).
+class PairingRules {
+ public:
+  enum Kind { kFree = 0, kThing, kAct };
+  void addWord(const std::string& word) { words_.insert(word); }
+  void addClass(const std::string& ch, Kind kind) { classes_[ch] = kind; }
+  Kind kindOf(const std::string& ch) const {
+    auto it = classes_.find(ch);
+    return it == classes_.end() ? kFree : it->second;
+  }
+  // True when the given name (its characters in order) is a listed word or pairs two
+  // classed characters. Single-character names are never refused here.
+  bool refuses(const std::vector<std::string>& given) const;
+
+ private:
+  std::set<std::string> words_;
+  std::map<std::string, Kind> classes_;
+};
+
 class CharTable {
  public:
-  // Loads characters.tsv, surnames.tsv, blocklist.txt and unlucky_readings.txt from the
-  // folder. False with a message on a missing or malformed file.
+  // Loads characters.tsv, surnames.tsv, blocklist.txt, unlucky_readings.txt and
+  // pairing_rules.txt from the folder. False with a message on a missing or malformed file.
   bool load(const std::string& folder, std::string& error);
   const CharInfo* find(const std::string& ch) const;
   bool blocked(const std::string& ch) const { return blocked_.count(ch) != 0; }
@@ -89,12 +112,14 @@ class CharTable {
   // Loads the blocklist alone (tests, additions).
   void addBlocked(const std::string& ch) { blocked_.insert(ch); }
   const UnluckyReadings& unluckyReadings() const { return unlucky_; }
+  const PairingRules& pairingRules() const { return pairing_; }
 
  private:
   std::map<std::string, CharInfo> chars_;
   std::map<std::string, SurnameInfo> surnames_;
   std::set<std::string> blocked_;
   UnluckyReadings unlucky_;
+  PairingRules pairing_;
 };
 
 struct Knowledge {

@@ -12,6 +12,7 @@
 
 #include "naming/naming_engine.h"
 #include "naming/numerology.h"
+#include "naming/ordering.h"
 #include "naming/tables.h"
 #include "support/temp_dir.h"
 
@@ -72,6 +73,28 @@ std::vector<Json::Value> allNames(const NamePageRequest& base) {
   }
   EXPECT_EQ(static_cast<int>(out.size()), total);
   return out;
+}
+
+// Checks that names come in the variety order: at each place, no later name ranks higher
+// by f − penalty × (earlier uses of its characters); a fixed character is not counted.
+void expectVarietyOrder(const std::vector<Json::Value>& names, const std::string& fixed) {
+  std::map<std::string, int> uses;
+  auto rank = [&](const Json::Value& n) {
+    long r = std::lround(n["f"].asDouble() * 100.0);
+    for (const auto& ch : chars(n["m"].asString()))
+      if (ch != fixed) r -= kRepeatPenalty * static_cast<long>(uses[ch]);
+    return r;
+  };
+  for (size_t i = 0; i < names.size() && i < kVarietyPlaces; ++i) {
+    long here = rank(names[i]);
+    for (size_t j = i + 1; j < names.size(); ++j) {
+      if (rank(names[j]) > here) {
+        ADD_FAILURE() << names[j]["m"].asString() << " ranks above " << names[i]["m"].asString() << " at place " << i;
+        return;
+      }
+    }
+    for (const auto& ch : chars(names[i]["m"].asString())) ++uses[ch];
+  }
 }
 
 }  // namespace
@@ -166,19 +189,20 @@ TEST(NamingEngine, GenerationHonoursEveryFilter) {
     q.fixedFirst = c.fixedFirst;
     q.fixedSecond = c.fixedSecond;
     std::vector<Json::Value> names = allNames(q);
-    EXPECT_FALSE(names.empty());
+    ASSERT_FALSE(names.empty());
     char own = c.gender == 2 ? 'f' : 'm', other = c.gender == 2 ? 'm' : 'f';
     std::string fixed = *c.fixedFirst ? c.fixedFirst : c.fixedSecond;
     int fixedPos = *c.fixedFirst ? 0 : (*c.fixedSecond ? (c.length == 1 ? 0 : 1) : -1);
-    double previous = 1e9;
+    expectVarietyOrder(names, fixed);
+    double best = 0;
+    for (const auto& n : names) best = std::max(best, n["f"].asDouble());
+    EXPECT_EQ(names.front()["f"].asDouble(), best) << "the best name opens the first page";
     std::set<std::string> seen;
     for (const auto& n : names) {
       std::string given = n["m"].asString();
       EXPECT_EQ(n["x"].asString(), "张");
       EXPECT_TRUE(seen.insert(given).second) << "repeated " << given;
       double f = n["f"].asDouble();
-      EXPECT_LE(f, previous) << "not ordered by score at " << given;
-      previous = f;
       EXPECT_GE(f, 0.0);
       EXPECT_LE(f, 100.0);
       auto cs = chars(given);
@@ -255,6 +279,74 @@ TEST(NamingEngine, PageScoresMatchTheAnalysisAndStayTheSame) {
   ASSERT_TRUE(past.ok());
   EXPECT_EQ(past.data["data"].size(), 0u);
   EXPECT_EQ(past.data["total"].asInt(), first.data["total"].asInt());
+}
+
+// The order does not depend on the page size: pages of 3, 10 and 100 list the same names
+// in the same order, each once.
+TEST(NamingEngine, PagesOfAnySizeFollowOneOrder) {
+  auto sequence = [](int pageSize) {
+    NamePageRequest q;
+    q.birth = birth("李", 2);
+    q.settings = {0, 0, 0, 0, 0, 1, 1, 0, 0, 0};
+    q.pageSize = pageSize;
+    std::vector<std::string> out;
+    for (q.page = 1; q.page <= 1000; ++q.page) {
+      NamingResult r = engine().namePage(q);
+      EXPECT_TRUE(r.ok()) << r.message;
+      if (!r.ok() || r.data["data"].empty()) break;
+      for (const auto& n : r.data["data"]) out.push_back(n["m"].asString());
+    }
+    return out;
+  };
+  std::vector<std::string> byTen = sequence(10);
+  ASSERT_GT(byTen.size(), 30u);
+  EXPECT_EQ(sequence(3), byTen);
+  EXPECT_EQ(sequence(100), byTen);
+  EXPECT_EQ(std::set<std::string>(byTen.begin(), byTen.end()).size(), byTen.size());
+}
+
+// Place names, ordinary words and pairs of two classed characters (things, actions) are
+// never proposed; the same characters still appear beside a plain name character.
+TEST(NamingEngine, OddPairingsAreNotProposed) {
+  norvane::test::TempDir dir;
+  std::string rows = "[";
+  for (const char* ch : {"武", "汉", "芽", "贝", "观", "月", "宝", "阅", "明", "安"}) {
+    if (rows.size() > 1) rows += ",";
+    rows += std::string(R"({"wd":")") + ch + R"(","use":"name","sex":"n","wx":"木"})";
+  }
+  norvane::test::writeFile(dir.file("jxjs.json"), rows + "]");
+  NamingEngine e({kCharFolder, dir.path()});
+  ASSERT_TRUE(e.ready()) << e.loadError();
+  auto names = [&](const char* fixedFirst) {
+    NamePageRequest q;
+    q.birth = birth("李", 2);
+    q.fixedFirst = fixedFirst;
+    q.pageSize = 100;
+    q.settings = {0, 0, 0, 0, 0, 1, 1, 0, 0, 0};
+    NamingResult r = e.namePage(q);
+    EXPECT_TRUE(r.ok()) << r.message;
+    EXPECT_EQ(r.data["total"].asInt(), static_cast<int>(r.data["data"].size()));
+    std::set<std::string> out;
+    for (const auto& item : r.data["data"]) out.insert(item["m"].asString());
+    return out;
+  };
+  std::set<std::string> all = names("");
+  struct Case {
+    const char* name;
+    bool proposed;
+  } cases[] = {
+      {"武汉", false},  // a city
+      {"芽贝", false},  // thing + thing
+      {"观月", false},  // act + thing
+      {"宝阅", false},  // thing + act
+      {"阅观", false},  // act + act
+      {"明月", true},   {"月明", true}, {"宝安", true}, {"观明", true}, {"汉武", true},
+  };
+  for (const auto& c : cases) EXPECT_EQ(all.count(c.name), c.proposed ? 1u : 0u) << c.name;
+  // A fixed character the user chose keeps the rule.
+  std::set<std::string> withFixed = names("观");
+  EXPECT_EQ(withFixed.count("观月"), 0u);
+  EXPECT_EQ(withFixed.count("观明"), 1u);
 }
 
 TEST(NamingEngine, ABlockedFixedCharacterGivesNoNames) {
@@ -560,12 +652,18 @@ TEST(NamingEngine, BrokenOrMissingDataLeavesTheEngineUnavailable) {
   namespace fs = std::filesystem;
   auto copyTables = [&](const std::string& to) {
     fs::create_directories(to);
-    for (const char* f : {"characters.tsv", "surnames.tsv", "blocklist.txt", "unlucky_readings.txt"})
+    for (const char* f : {"characters.tsv", "surnames.tsv", "blocklist.txt", "unlucky_readings.txt", "pairing_rules.txt"})
       fs::copy_file(kCharFolder + "/" + f, to + "/" + f, fs::copy_options::overwrite_existing);
   };
   std::string broken = dir.file("broken");
   copyTables(broken);
   norvane::test::writeFile(broken + "/characters.tsv", "张\tzhāng\tx\n");
+  std::string badPairing = dir.file("badpairing");
+  copyTables(badPairing);
+  norvane::test::writeFile(badPairing + "/pairing_rules.txt", "word\t武汉\tcity\nthing\t树木\ttwo characters\n");
+  std::string noPairing = dir.file("nopairing");
+  copyTables(noPairing);
+  fs::remove(noPairing + "/pairing_rules.txt");
   std::string noVocabulary = dir.file("novocab");
   fs::create_directories(noVocabulary);
   norvane::test::writeFile(noVocabulary + "/jxjs.json", R"([{"wd":"王","use":"surname","sex":"n","wx":"土"}])");
@@ -578,6 +676,8 @@ TEST(NamingEngine, BrokenOrMissingDataLeavesTheEngineUnavailable) {
   } cases[] = {
       {"missing character folder", {dir.file("nowhere"), kFixture}},
       {"malformed character table", {broken, kFixture}},
+      {"malformed pairing rules", {badPairing, kFixture}},
+      {"missing pairing rules", {noPairing, kFixture}},
       {"missing vocabulary", {kCharFolder, dir.file("nowhere")}},
       {"vocabulary without name characters", {kCharFolder, noVocabulary}},
       {"vocabulary not JSON", {kCharFolder, notJson}},
