@@ -6,8 +6,12 @@ Reads the Unihan files of Debian's unicode-data package and writes
   surnames.tsv    single and compound surnames with their surname readings and strokes
 The traditional form of each character comes from the `opencc` command (s2t).
 Run from anywhere:  python3 resources/refservice/derive_characters.py
+Afterwards the written tables are checked: every Kangxi count must equal the dictionary's
+count of its radical plus the residual strokes of its counted form.
+  derive_characters.py --check [folder]  checks tables already written, and writes nothing.
 The outputs are committed; the program itself never runs at build time.
 """
+import bisect
 import bz2
 import os
 import re
@@ -47,19 +51,29 @@ def radical_forms():
     return result
 
 
-def radical_strokes(unihan):
-    """Strokes of each Kangxi radical in its full form (水 4, 艸 6, 阜 8, 邑 7 ...)."""
-    result = {}
-    with open(os.path.join(UNIHAN, "CJKRadicals.txt"), encoding="utf-8") as f:
-        for line in f:
-            if line.startswith("#") or not line.strip():
-                continue
-            num, _, ideograph = [p.strip() for p in line.split(";")]
-            if num.endswith("'"):
-                continue
-            ideograph = chr(int(ideograph, 16))
-            result[int(num)] = int(unihan[ideograph]["kTotalStrokes"].split()[0])
-    return result
+# The Kangxi dictionary fixes the strokes of its 214 radicals by their place in its list:
+# radicals 1-6 have one stroke, 7-29 two, 30-60 three ... 214 (龠) seventeen. Each entry is
+# the first radical of the next stroke count. Today's counts of some radical characters
+# differ (廴 2, 瓦 4, 禸 4, 骨 9, 鬼 9, 鼎 12, 龜 17 in kTotalStrokes), so the table, not
+# kTotalStrokes, gives a radical its strokes.
+FIRST_RADICAL_BY_STROKES = [1, 7, 30, 61, 95, 118, 147, 167, 176, 187, 195, 201, 205, 209, 211, 212, 214]
+
+
+def radical_strokes(number):
+    """Strokes of Kangxi radical `number` in its full form (水 4, 艸 6, 阜 8, 邑 7 ...)."""
+    if not 1 <= number <= 214:
+        raise ValueError(f"no Kangxi radical {number}")
+    return bisect.bisect_right(FIRST_RADICAL_BY_STROKES, number)
+
+
+def radical_and_residual(props):
+    """(radical number, residual strokes) of a character by kRSKangXi, else kRSUnicode;
+    None when Unihan gives neither. A simplified radical (120') counts as the full one."""
+    rs = props.get("kRSKangXi") or props.get("kRSUnicode")
+    if not rs:
+        return None
+    rad, residual = rs.split()[0].split(".")
+    return int(rad.rstrip("'")), int(residual)
 
 
 TONE_MARKS = {
@@ -173,10 +187,85 @@ def reading_of(props):
     return candidates[0]
 
 
+def check_tables(unihan, folder):
+    """Every Kangxi count of characters.tsv and surnames.tsv in `folder` against the
+    dictionary's count of its radical plus the residual of its counted form: the
+    traditional column of characters.tsv, the character itself for a surname written with
+    its own form; numerals count their value. Returns one message per disagreement."""
+    problems = []
+
+    def expected(form, ch):
+        if ch in NUMERALS:
+            return NUMERALS[ch]
+        rs = radical_and_residual(unihan.get(form, {}))
+        return radical_strokes(rs[0]) + rs[1] if rs else None
+
+    def rows_of(name):
+        path = os.path.join(folder, name)
+        try:
+            with open(path, encoding="utf-8") as f:
+                return [(n, line.rstrip("\n").split("\t")) for n, line in enumerate(f, 1)
+                        if line.strip() and not line.startswith("#")]
+        except (OSError, UnicodeDecodeError) as e:
+            problems.append(f"{name}: cannot be read ({e})")
+            return []
+
+    traditional = {}
+    for n, f in rows_of("characters.tsv"):
+        if len(f) < 8 or not f[6].isdigit() or len(f[0]) != 1:
+            problems.append(f"characters.tsv line {n}: malformed row")
+            continue
+        ch, kangxi, form = f[0], int(f[6]), f[7]
+        traditional[ch] = form
+        want = expected(form, ch)
+        if want is None:
+            problems.append(f"characters.tsv line {n}: {ch} ({form}) has no radical in Unihan")
+        elif want != kangxi:
+            problems.append(f"characters.tsv line {n}: {ch} ({form}) has kangxi {kangxi}, "
+                            f"dictionary count {want}")
+
+    for n, f in rows_of("surnames.tsv"):
+        counts = f[2].split(",") if len(f) >= 3 else []
+        if not counts or len(counts) != len(f[0]) or not all(c.isdigit() for c in counts):
+            problems.append(f"surnames.tsv line {n}: malformed row")
+            continue
+        for ch, count in zip(f[0], map(int, counts)):
+            if ch not in traditional:
+                problems.append(f"surnames.tsv line {n}: {ch} of {f[0]} is not in characters.tsv")
+                continue
+            form = ch if ch in SURNAME_SAME_FORM else traditional[ch]
+            want = expected(form, ch)
+            if want is None:
+                problems.append(f"surnames.tsv line {n}: {ch} ({form}) of {f[0]} has no radical in Unihan")
+            elif want != count:
+                problems.append(f"surnames.tsv line {n}: {ch} ({form}) of {f[0]} has kangxi {count}, "
+                                f"dictionary count {want}")
+    return problems
+
+
+def report(problems):
+    for p in problems:
+        print(p, file=sys.stderr)
+    print(f"Kangxi check failed: {len(problems)} problem(s)" if problems
+          else "Kangxi check: every count agrees with the dictionary", file=sys.stderr)
+    return 1 if problems else 0
+
+
 def main():
+    args = sys.argv[1:]
+    if args and args[0] == "--check":
+        # Checks the tables already written (in HERE, or the folder given) and writes nothing.
+        if len(args) > 2:
+            print("usage: derive_characters.py [--check [folder]]", file=sys.stderr)
+            return 2
+        unihan = read_unihan({"kRSKangXi", "kRSUnicode"})
+        return report(check_tables(unihan, args[1] if len(args) == 2 else HERE))
+    if args:
+        print("usage: derive_characters.py [--check [folder]]", file=sys.stderr)
+        return 2
+
     fields = {"kTGH", "kTotalStrokes", "kRSKangXi", "kRSUnicode", "kMandarin", "kTGHZ2013"}
     unihan = read_unihan(fields)
-    rad_strokes = radical_strokes(unihan)
     rad_forms = radical_forms()
 
     general = []
@@ -191,12 +280,9 @@ def main():
                           capture_output=True, check=True).stdout.split("\n")
 
     def kangxi_strokes(form, fallback):
-        props = unihan.get(form, {})
-        rs = props.get("kRSKangXi") or props.get("kRSUnicode")
+        rs = radical_and_residual(unihan.get(form, {}))
         if rs:
-            rad, residual = rs.split()[0].split(".")
-            rad = int(rad.rstrip("'"))
-            return rad_strokes[rad] + int(residual)
+            return radical_strokes(rs[0]) + rs[1]
         return fallback
 
     rows = {}
@@ -255,6 +341,8 @@ def main():
                     strokes.append(rows[c][6])
             out.write(f"{s}\t{' '.join(syllables)}\t{','.join(map(str, strokes))}\n")
 
+    return report(check_tables(unihan, HERE))
+
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())
