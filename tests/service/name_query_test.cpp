@@ -266,7 +266,7 @@ TEST_F(ServiceTest, AHugeAnswerIsNotJsonAndIsNotCached) {
 TEST_F(ServiceTest, AnOversizedPageOfEmptyRecordsIsRefusedFromServiceAndCache) {
   // Well-formed, far below the transfer bound, but hundreds of thousands of records.
   std::string flood = R"({"code":0,"total":1,"data":[)";
-  while (flood.size() <= NameQuery::kMaxPageAnswerBytes) flood += "{},";
+  while (flood.size() <= kMaxPageAnswerBytes) flood += "{},";
   flood += "{}]}";
   server.answer("/v1/build", flood);
   NameQuery q;
