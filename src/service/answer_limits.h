@@ -21,6 +21,12 @@ inline constexpr std::size_t kMaxTimeAnswerBytes = 4u * 1024u;
 // A page of formal names or nicknames (ten records).
 inline constexpr std::size_t kMaxPageAnswerBytes = 1024u * 1024u;
 
+// The records of one page (the client asks for ten; the service allows at
+// most a hundred). A page answer with more is not a page: it is refused as
+// not JSON, since each record costs the windows a row and the command line a
+// printed object.
+inline constexpr std::size_t kMaxPageRecords = 1000;
+
 // The analysis of a name or of a nickname.
 inline constexpr std::size_t kMaxAnalysisAnswerBytes = 256u * 1024u;
 

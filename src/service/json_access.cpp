@@ -156,7 +156,9 @@ class JsonTextScan {
         replaceEscape(i);
         i += 6;
       } else {
-        i += 2;  // any other escape; "\u" and its digits are plain characters after it
+        // Any other escape: the backslash and the character it escapes (the
+        // digits of a "\u" escape follow as plain characters).
+        i += 2;
       }
     }
     return n;

@@ -57,6 +57,7 @@ ServiceStatus PageQuery::parsePage(const Json::Value& root) {
   Total = jsonInt(jsonMember(root, "total"));
   const Json::Value& data = jsonArray(jsonMember(root, "data"));
   if (data.empty()) return kStatusEmptyList;
+  if (data.size() > kMaxPageRecords) return kStatusUnparsable;
 
   for (Json::ArrayIndex i = 0; i < data.size(); ++i) {
     const Json::Value& item = data[i];

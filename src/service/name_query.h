@@ -85,7 +85,8 @@ class PageQuery : public BirthInfo {
   // clearNames is set (every caller sets it).
   ServiceStatus run(bool clearNames);
 
-  // Reads an answer document into Total and Names.
+  // Reads an answer document into Total and Names; a "data" array of more
+  // than kMaxPageRecords records is no page (status 2, Names untouched).
   ServiceStatus parsePage(const Json::Value& root);
 
   // The key text of this page in the response cache.
