@@ -172,7 +172,8 @@ std::string usageText() {
       "longitude comes from local.dat beside this program, or an explicit --longitude.\n"
       "--settings lists the ten advanced choices as item positions.\n"
       "Exit status: 0 success, 1 the service or the cache failed (status and message\n"
-      "key on standard error), 2 bad or missing options.\n";
+      "key on standard error) or the result could not be written in full, 2 bad or\n"
+      "missing options.\n";
   return text;
 }
 

@@ -10,7 +10,7 @@
 namespace norvane::cli {
 
 constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;  // the service or the cache failed
+constexpr int kExitFailure = 1;  // the service or the cache failed, or the result was not written
 constexpr int kExitUsage = 2;    // bad or missing options
 
 struct Command {

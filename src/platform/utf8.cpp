@@ -56,6 +56,10 @@ std::string codePointToUtf8(char32_t cp) {
 std::string fromUtf8(std::string_view text) {
   std::size_t end = text.find('\0');
   if (end != std::string_view::npos) text = text.substr(0, end);
+  return repairUtf8(text);
+}
+
+std::string repairUtf8(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   std::size_t i = 0;

@@ -14,6 +14,12 @@ std::string toUtf8(std::string_view text);
 // invalid or truncated sequence with U+FFFD. Never fails.
 std::string fromUtf8(std::string_view text);
 
+// The whole text (zero bytes included) with every invalid or truncated
+// sequence replaced by U+FFFD, one per byte that does not begin a valid
+// sequence, as fromUtf8 does; encoded surrogates count as invalid. Valid text
+// comes back unchanged.
+std::string repairUtf8(std::string_view text);
+
 // True when the whole text is valid UTF-8 (no overlongs, no surrogates).
 bool isValidUtf8(std::string_view text);
 

@@ -1,11 +1,26 @@
 #include "service/analysis_query.h"
 
 #include "platform/utf8.h"
+#include "service/answer_limits.h"
 #include "service/envelope.h"
 #include "service/json_access.h"
 #include "service/response_cache.h"
 
 namespace norvane {
+
+namespace {
+
+// A stored analysis counts as a success when its "code" is 0 or missing; a
+// code of any other kind (text, true, an array, a number beyond int) is no
+// success code.
+bool isStoredSuccess(const Json::Value& root) {
+  if (!root.isObject()) return false;
+  if (!jsonHasMember(root, "code")) return true;
+  const Json::Value& code = jsonMember(root, "code");
+  return jsonIsInt(code) && jsonInt(code) == 0;
+}
+
+}  // namespace
 
 AnalysisQuery::AnalysisQuery(Endpoint endpoint) : endpoint_(endpoint) {}
 
@@ -38,8 +53,8 @@ ServiceStatus AnalysisQuery::run() {
     Json::Value cached;
     // Only successful answers are stored; a stored answer without "code"
     // counts as one. A root that is not an object was never an answer.
-    if (ResponseCache::read(cachePath, cached) && cached.isObject() &&
-        jsonInt(jsonMember(cached, "code")) == 0) {
+    if (ResponseCache::read(cachePath, cached, kMaxAnalysisAnswerBytes) &&
+        isStoredSuccess(cached)) {
       Data = jsonMember(cached, "data");
       return kStatusOk;
     }
@@ -47,8 +62,11 @@ ServiceStatus AnalysisQuery::run() {
 
   HttpTransport transport;
   t = fetchServerTime(transport);
-  std::string answer = exchange(transport, endpoint_, requestBody());
+  std::string answer = exchange(transport, endpoint_, requestBody(), kMaxAnalysisAnswerBytes);
   if (ServiceStatus status = transferStatus(transport, answer); status != kStatusOk) return status;
+  // Repairing invalid bytes can lengthen the text; it is stored only within
+  // the bound the cache reads.
+  if (answer.size() > kMaxAnalysisAnswerBytes) return kStatusUnparsable;
 
   Json::Value root;
   ServiceStatus status = classifyResponse(answer, root);
@@ -80,7 +98,7 @@ ServiceStatus LuckQuery::run(const std::string& xing, const std::string& ming) {
   std::string cachePath = key.empty() ? std::string() : ResponseCache::path(CacheKind::Fortune, key);
   if (!ResponseCache::find(cachePath).empty()) {
     Json::Value cached;
-    if (ResponseCache::read(cachePath, cached)) {
+    if (ResponseCache::read(cachePath, cached, kMaxFortuneAnswerBytes)) {
       parseLuck(cached);
       if (!Gx.empty()) return kStatusOk;
     }
@@ -92,8 +110,9 @@ ServiceStatus LuckQuery::run(const std::string& xing, const std::string& ming) {
 
   HttpTransport transport;
   t = fetchServerTime(transport);
-  std::string answer = exchange(transport, Endpoint::NameLuck, requestBody());
+  std::string answer = exchange(transport, Endpoint::NameLuck, requestBody(), kMaxFortuneAnswerBytes);
   if (ServiceStatus status = transferStatus(transport, answer); status != kStatusOk) return status;
+  if (answer.size() > kMaxFortuneAnswerBytes) return kStatusUnparsable;
 
   // Stored before it is examined: an answer that fails is stored too, and is
   // found unusable (no fortune) the next time.
@@ -107,7 +126,13 @@ ServiceStatus LuckQuery::run(const std::string& xing, const std::string& ming) {
 }
 
 ServiceStatus LuckQuery::parseLuck(const Json::Value& root) {
-  if (int code = jsonInt(jsonMember(root, "code")); code != 0) return code;
+  // A missing "code" reads as 0; one that is there but no integer is no
+  // code at all, as for every other answer.
+  if (jsonHasMember(root, "code")) {
+    const Json::Value& code = jsonMember(root, "code");
+    if (!jsonIsInt(code)) return kStatusNoCode;
+    if (int value = jsonInt(code); value != 0) return value;
+  }
   const Json::Value& data = jsonMember(root, "data");
   Gx = jsonText(jsonMember(data, "gx"));
   const Json::Value& list = jsonArray(jsonMember(data, "list"));

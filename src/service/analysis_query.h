@@ -31,7 +31,8 @@ class AnalysisQuery {
 
   // 0 with Data filled (from the cache when a stored answer exists), or the
   // failure status (1, 2, 3 or the service's code); a failure leaves Data as
-  // it was.
+  // it was. An answer or stored answer beyond kMaxAnalysisAnswerBytes is
+  // refused as not JSON (service/answer_limits.h).
   ServiceStatus run();
 
   // The key text of this question in the response cache.
@@ -55,13 +56,14 @@ class LuckQuery {
   std::vector<std::string> Ys;    // "data" → "ys", in order
 
   // 0 when the fortune is in Gx, List and Ys; 1 when the service gave no
-  // answer; 2 for every other failure. Every non-empty answer is stored in
-  // the cache before it is examined; a stored answer is used only when it
-  // yields a non-empty Gx.
+  // answer; 2 for every other failure. Every non-empty answer within
+  // kMaxFortuneAnswerBytes is stored in the cache before it is examined; a
+  // stored answer is used only when it yields a non-empty Gx.
   ServiceStatus run(const std::string& xing, const std::string& ming);
 
   // Reads an answer document: its "code" when that is not 0 (a missing code
-  // reads as 0), else fills Gx and appends to List and Ys and returns 0.
+  // reads as 0), 3 when "code" is not an integer, else fills Gx and appends
+  // to List and Ys and returns 0.
   ServiceStatus parseLuck(const Json::Value& root);
 
   // The request body for the current Xing, Ming and t.

@@ -20,16 +20,17 @@ std::string birthdayDigits(const std::string& birthday) {
 }
 
 int fetchServerTime(HttpTransport& transport) {
-  std::string body =
-      transport.get(ServiceEndpoints::url(Endpoint::ServerTime), kServiceUser, kServicePassword);
+  std::string body = transport.get(ServiceEndpoints::url(Endpoint::ServerTime), kServiceUser,
+                                   kServicePassword, kMaxTimeAnswerBytes);
   // atoi's reading, made safe for numbers beyond int's range (atoi's
   // behaviour is undefined there; here they keep their low 32 bits).
   return static_cast<int>(std::strtoll(body.c_str(), nullptr, 10));
 }
 
-std::string exchange(HttpTransport& transport, Endpoint endpoint, const std::string& body) {
+std::string exchange(HttpTransport& transport, Endpoint endpoint, const std::string& body,
+                     std::size_t maxBytes) {
   std::string answer = transport.postJson(ServiceEndpoints::url(endpoint), body, kServiceUser,
-                                          kServicePassword);
+                                          kServicePassword, maxBytes);
   if (answer.empty()) return answer;
   return fromUtf8(answer);
 }

@@ -7,11 +7,13 @@
 // first); writeStyledJson(); exchange(); transferStatus() and
 // classifyResponse() (or the request's own reading of the answer).
 #include "platform/md5.h"
+#include "service/answer_limits.h"
 #include "service/endpoints.h"
 #include "service/transport.h"
 
 #include <json/value.h>
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -48,12 +50,15 @@ std::string birthdayDigits(const std::string& birthday);
 
 // The service's clock: GET of the ServerTime URL, the body read as a decimal
 // integer like C atoi (leading blanks, optional sign, digits up to the first
-// non-digit). An empty or non-numeric answer gives 0 and the request goes on.
+// non-digit). An empty or non-numeric answer, or one beyond
+// kMaxTimeAnswerBytes, gives 0 and the request goes on.
 int fetchServerTime(HttpTransport& transport);
 
 // Posts the finished body to the endpoint and returns the answer as local
-// text (empty when nothing came back).
-std::string exchange(HttpTransport& transport, Endpoint endpoint, const std::string& body);
+// text (empty when nothing came back). An answer beyond maxBytes (the bound
+// of its kind, service/answer_limits.h) is dropped: see transferStatus().
+std::string exchange(HttpTransport& transport, Endpoint endpoint, const std::string& body,
+                     std::size_t maxBytes = kMaxAnswerBytes);
 
 // What the transfer itself says about the answer: 2 when it was too large to
 // keep, 1 when it is empty, 0 when there is text to read.

@@ -6,15 +6,25 @@
 // (empty text, 0, empty array) instead of letting the JSON library throw.
 #include <json/value.h>
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace norvane {
 
-// Parses a document (comments allowed). Returns false for text that is not
-// JSON, and also for documents nested deeper than kJsonNestingLimit, which
-// would otherwise exhaust the stack. Never throws.
-constexpr unsigned kJsonNestingLimit = 256;
+// Parses a document (comments allowed). Never throws. Returns false for
+// text that is not JSON, and also for a document with more than
+// kJsonValueLimit values (every string, number, literal, array and object
+// counts, member names too) or nested deeper than kJsonNestingLimit: such a
+// document is no answer of the service, and building it could take gigabytes
+// of memory or exhaust the stack. The limits are checked on the text before
+// anything is built.
+//
+// Every text in the document is well-formed UTF-8: invalid bytes and the
+// escape of a lone surrogate (a \uD800-\uDBFF without a \uDC00-\uDFFF
+// after it, or one of the latter alone) each become U+FFFD.
+constexpr unsigned kJsonNestingLimit = 64;
+constexpr std::size_t kJsonValueLimit = 20000;
 bool parseJson(std::string_view text, Json::Value& document);
 
 // The document in the service's request layout: members in ascending name

@@ -1,12 +1,12 @@
 #include "service/name_query.h"
 
 #include "platform/utf8.h"
+#include "service/answer_limits.h"
 #include "service/envelope.h"
 #include "service/json_access.h"
 #include "service/response_cache.h"
 
 #include <cstdio>
-#include <filesystem>
 
 namespace norvane {
 
@@ -22,23 +22,13 @@ std::string fixedCharacterText(char16_t unit) {
   return toUtf8(codePointToUtf8(unit));
 }
 
-namespace {
-
-std::uintmax_t storedSize(const std::string& path) {
-  std::error_code ec;
-  std::uintmax_t size = std::filesystem::file_size(path, ec);
-  return ec ? 0 : size;
-}
-
-}  // namespace
-
 ServiceStatus PageQuery::run(bool clearNames) {
   if (clearNames) Names.clear();
 
   std::string cachePath = ResponseCache::path(CacheKind::NamePage, cacheKey());
-  if (!ResponseCache::find(cachePath).empty() && storedSize(cachePath) <= kMaxPageAnswerBytes) {
+  if (!ResponseCache::find(cachePath).empty()) {
     Json::Value cached;
-    if (ResponseCache::read(cachePath, cached)) {
+    if (ResponseCache::read(cachePath, cached, kMaxPageAnswerBytes)) {
       parsePage(cached);
       if (!Names.empty()) return kStatusOk;
     }
@@ -46,8 +36,10 @@ ServiceStatus PageQuery::run(bool clearNames) {
 
   HttpTransport transport;
   t = fetchServerTime(transport);
-  std::string answer = exchange(transport, endpoint(), requestBody());
+  std::string answer = exchange(transport, endpoint(), requestBody(), kMaxPageAnswerBytes);
   if (ServiceStatus status = transferStatus(transport, answer); status != kStatusOk) return status;
+  // Repairing invalid bytes can lengthen the text; it is stored only within
+  // the bound the cache reads.
   if (answer.size() > kMaxPageAnswerBytes) return kStatusUnparsable;
 
   Json::Value root;
@@ -65,6 +57,7 @@ ServiceStatus PageQuery::parsePage(const Json::Value& root) {
   Total = jsonInt(jsonMember(root, "total"));
   const Json::Value& data = jsonArray(jsonMember(root, "data"));
   if (data.empty()) return kStatusEmptyList;
+  if (data.size() > kMaxPageRecords) return kStatusUnparsable;
 
   for (Json::ArrayIndex i = 0; i < data.size(); ++i) {
     const Json::Value& item = data[i];

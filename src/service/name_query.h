@@ -76,19 +76,17 @@ class PageQuery : public BirthInfo {
   std::string Token;
   std::vector<NameRecord> Names;  // the current page, in the service's order
 
-  // A page is ten short records, a few kilobytes. A page answer (from the
-  // service or the cache) larger than this is refused as not JSON: millions of
-  // empty records in a 32 MiB answer would otherwise take gigabytes of memory.
-  static constexpr std::size_t kMaxPageAnswerBytes = 1u << 20;
-
   // Fetches page `Page`: from the cache when a stored page yields at least one
-  // name, else from the service (a successful answer is then stored). Returns
+  // name, else from the service (a successful answer is then stored). A page
+  // answer or stored page beyond kMaxPageAnswerBytes is refused as not JSON
+  // (service/answer_limits.h). Returns
   // 0, or the failure status: 1 no answer, 2 not JSON, 3 no "code",
   // 10 empty page, or the service's code. `Names` is emptied first when
   // clearNames is set (every caller sets it).
   ServiceStatus run(bool clearNames);
 
-  // Reads an answer document into Total and Names.
+  // Reads an answer document into Total and Names; a "data" array of more
+  // than kMaxPageRecords records is no page (status 2, Names untouched).
   ServiceStatus parsePage(const Json::Value& root);
 
   // The key text of this page in the response cache.

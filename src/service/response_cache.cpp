@@ -4,7 +4,6 @@
 #include "platform/folders.h"
 #include "service/envelope.h"
 #include "service/json_access.h"
-#include "service/transport.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -57,7 +56,7 @@ std::string ResponseCache::find(const std::string& path) {
   return fileExists(path) ? path : std::string();
 }
 
-bool ResponseCache::read(const std::string& path, Json::Value& document) {
+bool ResponseCache::read(const std::string& path, Json::Value& document, std::size_t maxBytes) {
   if (path.empty()) return false;
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
@@ -65,8 +64,8 @@ bool ResponseCache::read(const std::string& path, Json::Value& document) {
   char chunk[65536];
   while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
     text.append(chunk, static_cast<std::size_t>(in.gcount()));
-    // No answer this large is ever stored; a file this large is not ours.
-    if (text.size() > HttpTransport::kMaxBodyBytes) return false;
+    // Read no further than the bound: a file this large was never an answer.
+    if (text.size() > maxBytes) return false;
   }
   return parseJson(text, document);
 }

@@ -7,8 +7,11 @@
 // by the MD5 of the question's key text + ".dat"; a file holds the service's
 // whole answer as received (local text). Without a data folder there is no
 // cache: paths are empty, nothing is found and nothing is written.
+#include "service/answer_limits.h"
+
 #include <json/value.h>
 
+#include <cstddef>
 #include <string>
 
 namespace norvane {
@@ -37,9 +40,12 @@ class ResponseCache {
   // The path when a file exists there, else "".
   static std::string find(const std::string& path);
 
-  // Reads and parses the file (comments allowed). False when it cannot be
-  // opened, is larger than any kept answer, or is not JSON.
-  static bool read(const std::string& path, Json::Value& document);
+  // Reads and parses the file (comments allowed; bounded and made
+  // well-formed like every answer, see parseJson). False when it cannot be
+  // opened, is larger than maxBytes (the bound of the answer kind it holds,
+  // service/answer_limits.h: no such answer is ever stored), or is not JSON.
+  static bool read(const std::string& path, Json::Value& document,
+                   std::size_t maxBytes = kMaxAnswerBytes);
 
   // Replaces the file's content with `text` atomically: the text goes to a
   // temporary file in the same folder, which is then renamed over the file,

@@ -39,7 +39,7 @@ HttpTransport::HttpTransport() { initializeCurlOnce(); }
 std::size_t HttpTransport::append(char* data, std::size_t size, std::size_t count, void* self) {
   auto* transport = static_cast<HttpTransport*>(self);
   std::size_t bytes = size * count;
-  if (transport->tooLarge_ || bytes > kMaxBodyBytes - transport->buffer_.size()) {
+  if (transport->tooLarge_ || bytes > transport->maxBytes_ - transport->buffer_.size()) {
     // Returning less than was handed over makes libcurl stop the transfer.
     transport->tooLarge_ = true;
     std::string().swap(transport->buffer_);
@@ -49,23 +49,24 @@ std::size_t HttpTransport::append(char* data, std::size_t size, std::size_t coun
   return bytes;
 }
 
+void HttpTransport::startTransfer(std::size_t maxBytes) {
+  buffer_.clear();
+  maxBytes_ = maxBytes;
+  tooLarge_ = false;
+}
+
 std::string HttpTransport::get(const std::string& url, const std::string& user,
-                               const std::string& password) {
+                               const std::string& password, std::size_t maxBytes) {
   CURL* curl = curl_easy_init();
   if (curl == nullptr) return {};
-  buffer_.clear();
-  tooLarge_ = false;
+  startTransfer(maxBytes);
   std::string credentials = user + ":" + password;
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
   curl_easy_setopt(curl, CURLOPT_USERPWD, credentials.c_str());
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &HttpTransport::append);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
+  curl_easy_setopt(curl, CURLOPT_TIMEOUT, timeLimitSeconds_);
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 20L);
-  // No overall limit, but less than one byte a second for stallSeconds_
-  // ends the transfer: a slow answer still arrives, a silent server does not
-  // block the request for ever.
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, stallSeconds_);
   // Transfers run on worker threads: time-outs must not rely on signals.
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   CURLcode result = curl_easy_perform(curl);
@@ -75,14 +76,14 @@ std::string HttpTransport::get(const std::string& url, const std::string& user,
 }
 
 std::string HttpTransport::postJson(const std::string& url, const std::string& body,
-                                    const std::string& user, const std::string& password) {
+                                    const std::string& user, const std::string& password,
+                                    std::size_t maxBytes) {
   CURL* curl = curl_easy_init();
   if (curl == nullptr) {
     DebugTrace("curl_easy_init error\n");
     return {};
   }
-  buffer_.clear();
-  tooLarge_ = false;
+  startTransfer(maxBytes);
   std::string credentials = user + ":" + password;
   curl_slist* headers = curl_slist_append(nullptr, "Content-Type:application/json;charset=UTF-8");
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
@@ -92,7 +93,7 @@ std::string HttpTransport::postJson(const std::string& url, const std::string& b
   curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &HttpTransport::append);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
-  curl_easy_setopt(curl, CURLOPT_TIMEOUT, 20L);
+  curl_easy_setopt(curl, CURLOPT_TIMEOUT, timeLimitSeconds_);
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 20L);
   curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);

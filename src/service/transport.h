@@ -1,6 +1,8 @@
 #pragma once
 // One blocking HTTP transfer over libcurl, and the result vocabulary of every
 // service operation.
+#include "service/answer_limits.h"
+
 #include <cstddef>
 #include <string>
 
@@ -28,44 +30,48 @@ inline constexpr const char* kServicePassword = "kelp";
 // Nothing survives between transfers: no connection reuse, no cookies.
 class HttpTransport {
  public:
-  // Answers longer than this are not kept: the transfer is stopped and the
-  // body is dropped (see bodyTooLarge()).
-  static constexpr std::size_t kMaxBodyBytes = 32u * 1024u * 1024u;
+  // The default bound of an answer; callers pass the bound of their answer
+  // kind (service/answer_limits.h). An answer longer than its bound is not
+  // kept: the transfer is stopped and the body is dropped (see
+  // bodyTooLarge()).
+  static constexpr std::size_t kMaxBodyBytes = kMaxAnswerBytes;
+
+  // Every transfer, GET and POST alike, ends after this long: a server that
+  // stays silent or trickles its answer a byte at a time would otherwise
+  // hold the request (and a window waiting for it) forever.
+  static constexpr long kTimeLimitSeconds = 20;
 
   // Makes sure libcurl's process-wide state is initialised (once per process,
   // thread-safe; it is never cleaned up while the process runs).
   HttpTransport();
 
-  // A GET is given up when nothing at all arrives for this long: a server
-  // that accepts the connection and then stays silent would otherwise hold
-  // the request (and a window waiting for it) forever.
-  static constexpr long kStallSeconds = 20;
-
-  // GET with basic credentials; 20 s to connect, no overall limit as long as
-  // the answer keeps arriving (see kStallSeconds). Returns whatever body
-  // arrived, also after an error (a broken transfer gives the part that was
-  // received).
-  std::string get(const std::string& url, const std::string& user, const std::string& password);
-
-  // The silence after which a GET is given up (tests shorten it).
-  void setStallSeconds(long seconds) { stallSeconds_ = seconds; }
+  // GET with basic credentials; 20 s to connect and kTimeLimitSeconds for the
+  // whole transfer. Returns whatever body arrived, also after an error (a
+  // broken or timed-out transfer gives the part that was received).
+  std::string get(const std::string& url, const std::string& user, const std::string& password,
+                  std::size_t maxBytes = kMaxBodyBytes);
 
   // POST of a JSON body with the single header
-  // "Content-Type:application/json;charset=UTF-8"; 20 s to connect and 20 s
-  // for the whole transfer. Returns whatever body arrived.
+  // "Content-Type:application/json;charset=UTF-8"; 20 s to connect and
+  // kTimeLimitSeconds for the whole transfer. Returns whatever body arrived.
   std::string postJson(const std::string& url, const std::string& body, const std::string& user,
-                       const std::string& password);
+                       const std::string& password, std::size_t maxBytes = kMaxBodyBytes);
 
-  // True when the last transfer's answer exceeded kMaxBodyBytes; its body
-  // was dropped and the caller treats the answer as not JSON.
+  // The limit of every later transfer of this transport (tests shorten it).
+  void setTimeLimitSeconds(long seconds) { timeLimitSeconds_ = seconds; }
+
+  // True when the last transfer's answer exceeded its bound; its body was
+  // dropped and the caller treats the answer as not JSON.
   bool bodyTooLarge() const { return tooLarge_; }
 
  private:
   static std::size_t append(char* data, std::size_t size, std::size_t count, void* self);
+  void startTransfer(std::size_t maxBytes);
 
   std::string buffer_;
+  std::size_t maxBytes_ = kMaxBodyBytes;
   bool tooLarge_ = false;
-  long stallSeconds_ = kStallSeconds;
+  long timeLimitSeconds_ = kTimeLimitSeconds;
 };
 
 }  // namespace norvane

@@ -1,6 +1,7 @@
 // norvane-cli run as a real process: a copy of the executable sits in a
 // temporary program folder with an oem.ini that points at a test server, and
 // its data folder (XDG_CONFIG_HOME) lies in the same temporary folder.
+#include "platform/utf8.h"
 #include "service/json_access.h"
 #include "service/test_server.h"
 #include "support/temp_dir.h"
@@ -10,6 +11,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -43,7 +45,10 @@ class CliTest : public ::testing::Test {
 
   std::string dataFolder() const { return dir.file("config/Norvane"); }
 
-  CliRun run(const std::vector<std::string>& args) {
+  // Where the program's standard output goes.
+  enum class Output { File, FullDisk, ClosedPipe };
+
+  CliRun run(const std::vector<std::string>& args, Output output = Output::File) {
     std::string exe = dir.file("bin/norvane-cli");
     std::vector<std::string> words = {exe};
     words.insert(words.end(), args.begin(), args.end());
@@ -60,7 +65,15 @@ class CliTest : public ::testing::Test {
     std::string outPath = dir.file("stdout.txt"), errPath = dir.file("stderr.txt");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int pipeEnds[2] = {-1, -1};
+    if (output == Output::File)
+      posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (output == Output::FullDisk)
+      posix_spawn_file_actions_addopen(&actions, 1, "/dev/full", O_WRONLY, 0);
+    if (output == Output::ClosedPipe && pipe(pipeEnds) == 0) {
+      close(pipeEnds[0]);  // nobody reads: every write fails
+      posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
+    }
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_t pid = 0;
     CliRun result;
@@ -70,7 +83,8 @@ class CliTest : public ::testing::Test {
       result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
     posix_spawn_file_actions_destroy(&actions);
-    result.out = test::readFile(outPath);
+    if (pipeEnds[1] >= 0) close(pipeEnds[1]);
+    result.out = output == Output::File ? test::readFile(outPath) : std::string();
     result.err = test::readFile(errPath);
     return result;
   }
@@ -269,6 +283,71 @@ TEST_F(CliTest, HelpListsEveryCommand) {
   CliRun r = run({"names", "--help"});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_NE(r.out.find("--settings"), std::string::npos);
+}
+
+TEST_F(CliTest, AResultThatCannotBeWrittenInFullFailsWithAMessage) {
+  server.answer("/v1/build", kPage);
+  struct Case {
+    Output output;
+    const char* reason;
+  } cases[] = {{Output::FullDisk, "No space left on device"}, {Output::ClosedPipe, "Broken pipe"}};
+  for (const Case& c : cases) {
+    for (const std::vector<std::string>& args : {kNames, std::vector<std::string>{"--help"}}) {
+      CliRun r = run(args, c.output);
+      EXPECT_EQ(r.exitCode, 1) << c.reason << " " << args[0];
+      EXPECT_NE(r.err.find("the result could not be written to standard output: " +
+                           std::string(c.reason)),
+                std::string::npos)
+          << r.err;
+    }
+  }
+  // A command that failed anyway keeps its own status and message.
+  server.answer("/v1/luck", R"({"code":1004})");
+  CliRun failed = run({"fortune", "--surname", "王", "--name", "五"}, Output::FullDisk);
+  EXPECT_EQ(failed.exitCode, 1);
+  EXPECT_NE(failed.err.find("status 2 (FenxiFail)"), std::string::npos) << failed.err;
+}
+
+TEST_F(CliTest, AnyAnswerGivesWellFormedJsonOrAStatus) {
+  const std::vector<std::string> analyse = {"analyse", "--surname", "李", "--name", "白",
+                                            "--gender", "1", "--birthday", "2019-3-7 08:05",
+                                            "--longitude", "116.4"};
+  const std::vector<std::string> fortune = {"fortune", "--surname", "李", "--name", "白"};
+  std::string nests = R"({"code":0,"data":[)";
+  while (nests.size() < (1u << 20)) nests += std::string(60, '[') + std::string(60, ']') + ",";
+  nests += "0]}";
+  struct Case {
+    const char* what;
+    std::vector<std::string> args;
+    std::string path, answer;
+    int exitCode;
+    std::string expected;  // in the output on success, on standard error otherwise
+  } cases[] = {
+      {"lone surrogates in an analysis", analyse, "/v1/show",
+       R"({"code":0,"data":{"\uDC00":["x\uD800","\uDBFF\u0041"]}})", 0, "\xEF\xBF\xBD" "A"},
+      {"lone surrogates in a fortune", fortune, "/v1/luck",
+       R"({"code":0,"data":{"gx":"\uDFFF","list":[],"ys":[]}})", 0, "\xEF\xBF\xBD"},
+      {"a lone surrogate in a name page", kNames, "/v1/build",
+       R"({"code":0,"total":1,"data":[{"x":"李","m":"\uDC00"}]})", 0, "\xEF\xBF\xBD"},
+      {"a megabyte of small nests", analyse, "/v1/show", nests, 1, "status 2 (QumingFail)"},
+      {"a fortune code that is text", fortune, "/v1/luck",
+       R"({"code":"0","data":{"gx":"吉","list":[],"ys":[]}})", 1, "status 2 (FenxiFail)"},
+  };
+  for (const Case& c : cases) {
+    fs::remove_all(dataFolder() + "/cache");
+    server.answer(c.path, c.answer);
+    CliRun r = run(c.args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.what << "\n" << r.err;
+    if (c.exitCode == 0) {
+      EXPECT_TRUE(isValidUtf8(r.out)) << c.what;
+      Json::Value printed;
+      EXPECT_TRUE(parseJson(r.out, printed)) << c.what;
+      EXPECT_NE(r.out.find(c.expected), std::string::npos) << c.what << "\n" << r.out;
+    } else {
+      EXPECT_EQ(r.out, "") << c.what;
+      EXPECT_NE(r.err.find(c.expected), std::string::npos) << c.what << "\n" << r.err;
+    }
+  }
 }
 
 }  // namespace

@@ -19,6 +19,13 @@ TEST(Utf8, FromUtf8RepairsInvalidInputAndStopsAtZero) {
   }
 }
 
+TEST(Utf8, RepairKeepsZeroBytesAndValidText) {
+  EXPECT_EQ(repairUtf8(std::string("a\0\xff" "b", 4)), std::string("a\0\xEF\xBF\xBD" "b", 6));
+  EXPECT_EQ(repairUtf8("\xED\xB0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
+  const std::string valid = "欧阳𠀀\x7f";
+  EXPECT_EQ(repairUtf8(valid), valid);
+}
+
 TEST(Utf8, LengthAndPrefixCountCharacters) {
   EXPECT_EQ(utf8Length("欧阳a"), 3u);
   EXPECT_EQ(utf8Prefix("欧阳明", 2), "欧阳");

@@ -4,7 +4,14 @@
 #include "service/json_access.h"
 #include "service/service_fixture.h"
 
+#include "platform/utf8.h"
+
 #include <gtest/gtest.h>
+
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
 
 namespace norvane {
 namespace {
@@ -90,15 +97,117 @@ TEST(WriteStyledJsonTest, WritesMembersInNameOrderWithThreeSpacesAndRawUtf8) {
             "}\n");
 }
 
-TEST(ParseJsonTest, AcceptsCommentsAndRefusesGarbageAndDeepNesting) {
+TEST(ParseJsonTest, AcceptsCommentsAndRefusesGarbage) {
   Json::Value doc;
   EXPECT_TRUE(parseJson("// note\n{\"code\":0 /* inline */}", doc));
   EXPECT_EQ(doc["code"].asInt(), 0);
   EXPECT_FALSE(parseJson("<html>500</html>", doc));
   EXPECT_FALSE(parseJson("{\"code\":0,", doc));
-  EXPECT_FALSE(parseJson(std::string(100000, '[') + std::string(100000, ']'), doc));
-  EXPECT_FALSE(parseJson(std::string(300, '[') + std::string(300, ']'), doc));
-  EXPECT_TRUE(parseJson(std::string(200, '[') + std::string(200, ']'), doc));
+}
+
+std::string repeated(const std::string& unit, std::size_t times, const std::string& separator = "") {
+  std::string text;
+  for (std::size_t i = 0; i < times; ++i) text += (i ? separator : "") + unit;
+  return text;
+}
+
+TEST(ParseJsonTest, RefusesDocumentsBeyondTheValueAndNestingLimits) {
+  const std::size_t values = kJsonValueLimit;
+  const unsigned depth = kJsonNestingLimit;
+  struct Case {
+    const char* what;
+    std::string text;
+    bool accepted;
+  } cases[] = {
+      {"nested to the limit", std::string(depth, '[') + std::string(depth, ']'), true},
+      {"a value inside the deepest array",
+       std::string(depth, '[') + "\"x\"" + std::string(depth, ']'), true},
+      {"nested one deeper", std::string(depth + 1, '[') + std::string(depth + 1, ']'), false},
+      {"objects nested one deeper", repeated("{\"a\":", depth + 1) + "1" + std::string(depth + 1, '}'),
+       false},
+      {"nested a hundred thousand deep", std::string(100000, '[') + std::string(100000, ']'), false},
+      {"an array and its elements at the limit", "[" + repeated("0", values - 1, ",") + "]", true},
+      {"one element more", "[" + repeated("0", values, ",") + "]", false},
+      {"many small nests side by side", "[" + repeated("[[[[]]]]", values / 4, ",") + "]", false},
+      {"member names count as values", "{" + repeated("\"k\":0", values / 2, ",") + "}", false},
+      {"literals count", "[" + repeated("true", values, ",") + "]", false},
+      // Brackets inside strings and comments build nothing.
+      {"brackets in a string", "[\"" + std::string(100000, '[') + "\"]", true},
+      {"brackets in comments",
+       "/* " + std::string(100000, '[') + " */ [1] // " + std::string(100000, '{'), true},
+      {"a quote in a comment", "[/* \" */ \"" + std::string(100000, '[') + "\"]", true},
+  };
+  for (const Case& c : cases) {
+    Json::Value doc;
+    EXPECT_EQ(parseJson(c.text, doc), c.accepted) << c.what;
+  }
+}
+
+// Every string and member name of a document, depth first.
+void collectTexts(const Json::Value& value, std::vector<std::string>& texts) {
+  if (value.isString()) texts.push_back(value.asString());
+  if (value.isArray())
+    for (const Json::Value& item : value) collectTexts(item, texts);
+  if (value.isObject())
+    for (const std::string& name : value.getMemberNames()) {
+      texts.push_back(name);
+      collectTexts(value[name], texts);
+    }
+}
+
+TEST(ParseJsonTest, LoneSurrogatesAndInvalidBytesBecomeReplacementCharacters) {
+  const std::string fffd = "\xEF\xBF\xBD";
+  struct Case {
+    std::string escaped;  // the text between the quotes, as JSON
+    std::string decoded;
+  } cases[] = {
+      {R"(x\uDC00y)", "x" + fffd + "y"},
+      {R"(\uDFFF)", fffd},
+      {R"(\uD800)", fffd},
+      {R"(\uD800y)", fffd + "y"},
+      {R"(\uDBFF\u0041)", fffd + "A"},
+      {R"(\uDE00\uD83D)", fffd + fffd},
+      {R"(\uD83D\uD83D\uDE00)", fffd + "\xF0\x9F\x98\x80"},
+      {R"(\uD83D\uDE00)", "\xF0\x9F\x98\x80"},
+      {R"(\ud800\udc00)", "\xF0\x90\x80\x80"},
+      {R"(\u00e9\u660E)", "é明"},
+      {R"(\\uDC00)", "\\uDC00"},  // an escaped backslash, then plain text
+      {R"(\\\uDC00)", "\\" + fffd},
+      {R"(\"\uDC00)", "\"" + fffd},
+      {"\xED\xB0\x80", fffd + fffd + fffd},  // an encoded surrogate, byte by byte
+      {"a\xFF" "b", "a" + fffd + "b"},
+      {"\xE6\x98", fffd + fffd},
+  };
+  for (const Case& c : cases) {
+    const std::string quoted = "\"" + c.escaped + "\"";
+    Json::Value doc;
+    ASSERT_TRUE(parseJson("/* " + quoted + " */ {" + quoted + ":[" + quoted + "]}", doc)) << c.escaped;
+    ASSERT_EQ(doc.getMemberNames(), std::vector<std::string>{c.decoded}) << c.escaped;
+    EXPECT_EQ(doc[c.decoded][0].asString(), c.decoded) << c.escaped;
+  }
+}
+
+TEST(ParseJsonTest, AnyMixOfEscapesAndBytesGivesWellFormedText) {
+  const char* const pieces[] = {"\\uD800", "\\uDBFF", "\\uDC00", "\\uDFFF", "\\uD83D\\uDE00",
+                                "\\\\",    "\\\"",    "\\u0041", "\\u0000", "\\n",
+                                "明",      "a",       "\xED\xA0\x80", "\xFF", "\xC0\x80",
+                                "\xF4\x90\x80\x80", "/*", "//", "[", "{"};
+  std::mt19937 random(13);
+  std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1);
+  std::uniform_int_distribution<int> length(0, 12);
+  for (int round = 0; round < 3000; ++round) {
+    auto text = [&] {
+      std::string s = "\"";
+      for (int n = length(random); n > 0; --n) s += pieces[pick(random)];
+      return s + "\"";
+    };
+    std::string document = "{" + text() + ":[" + text() + "," + text() + "]," + text() + ":" + text() + "}";
+    Json::Value doc;
+    ASSERT_TRUE(parseJson(document, doc)) << document;
+    std::vector<std::string> texts;
+    collectTexts(doc, texts);
+    for (const std::string& t : texts) ASSERT_TRUE(isValidUtf8(t)) << document;
+  }
 }
 
 TEST(JsonAccessTest, WrongTypesReadAsAbsent) {

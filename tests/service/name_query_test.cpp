@@ -2,6 +2,7 @@
 // the wire, the reading of answers, the statuses and the page cache.
 #include "service/name_query.h"
 
+#include "service/answer_limits.h"
 #include "service/envelope.h"
 #include "service/json_access.h"
 #include "service/response_cache.h"
@@ -266,7 +267,7 @@ TEST_F(ServiceTest, AHugeAnswerIsNotJsonAndIsNotCached) {
 TEST_F(ServiceTest, AnOversizedPageOfEmptyRecordsIsRefusedFromServiceAndCache) {
   // Well-formed, far below the transfer bound, but hundreds of thousands of records.
   std::string flood = R"({"code":0,"total":1,"data":[)";
-  while (flood.size() <= NameQuery::kMaxPageAnswerBytes) flood += "{},";
+  while (flood.size() <= kMaxPageAnswerBytes) flood += "{},";
   flood += "{}]}";
   server.answer("/v1/build", flood);
   NameQuery q;
@@ -280,6 +281,28 @@ TEST_F(ServiceTest, AnOversizedPageOfEmptyRecordsIsRefusedFromServiceAndCache) {
   server.answer("/v1/build", kThreeNames);
   EXPECT_EQ(q.run(true), 0);
   EXPECT_EQ(q.Names.size(), 3u);
+}
+
+TEST_F(ServiceTest, APageOfMoreRecordsThanAnyPageHoldsIsRefused) {
+  auto page = [](std::size_t records) {
+    std::string text = R"({"code":0,"total":1,"data":[{})";
+    for (std::size_t i = 1; i < records; ++i) text += ",{}";
+    return text + "]}";
+  };
+  NameQuery q;
+  fillBirth(q);
+  server.answer("/v1/build", page(kMaxPageRecords + 1));
+  EXPECT_EQ(q.run(true), 2);
+  EXPECT_TRUE(q.Names.empty());
+  EXPECT_EQ(filesIn(ResponseCache::folder(CacheKind::NamePage)), 0u);
+
+  // Stored, it is passed over for the service's answer.
+  std::string path = ResponseCache::path(CacheKind::NamePage, q.cacheKey());
+  ASSERT_TRUE(ResponseCache::write(path, page(kMaxPageRecords + 1)));
+  server.answer("/v1/build", page(kMaxPageRecords));
+  EXPECT_EQ(q.run(true), 0);
+  EXPECT_EQ(q.Names.size(), kMaxPageRecords);
+  EXPECT_EQ(test::readFile(path), page(kMaxPageRecords));
 }
 
 TEST_F(ServiceTest, NoServerGivesNoResponse) {

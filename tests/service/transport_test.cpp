@@ -101,34 +101,67 @@ TEST_F(ServiceTest, AnAnswerBeyondTheBoundIsDroppedAndTheNextTransferStartsClean
   body = transport.postJson(ServiceEndpoints::url(Endpoint::NameAnalysis), "{}", "root", "kelp");
   EXPECT_EQ(body, "{\"code\":0}");
   EXPECT_FALSE(transport.bodyTooLarge());
+
+  // A caller's own bound: an answer of exactly that size is kept, one byte
+  // more is not.
+  for (std::size_t size : {std::size_t{1000}, std::size_t{1001}}) {
+    server.answer("/v1/luck", std::string(size, 'x'));
+    body = transport.postJson(ServiceEndpoints::url(Endpoint::NameLuck), "{}", "root", "kelp", 1000);
+    EXPECT_EQ(body.size(), size == 1000 ? 1000u : 0u) << size;
+    EXPECT_EQ(transport.bodyTooLarge(), size > 1000) << size;
+  }
 }
 
-TEST_F(ServiceTest, ASilentTimeServerIsGivenUpButASlowOneIsAwaited) {
-  // Silent: accepts the request and answers only after four seconds.
-  server.on("/system/timenow", [](const httplib::Request&, httplib::Response& res) {
-    std::this_thread::sleep_for(std::chrono::seconds(4));
-    res.set_content("1700000000", "text/plain");
-  });
-  // Slow: one digit every quarter second, three seconds in all, longer than
-  // the silence that ends a transfer.
-  server.on("/slow", [](const httplib::Request&, httplib::Response& res) {
-    res.set_chunked_content_provider("text/plain", [](size_t offset, httplib::DataSink& sink) {
-      if (offset >= 12) {
+// A chunked answer of `piece` every `pause`, for `total` (or until the client
+// gives up).
+test::TestServer::Handler trickle(std::string piece, std::chrono::milliseconds pause,
+                                  std::chrono::milliseconds total) {
+  return [=](const httplib::Request&, httplib::Response& res) {
+    auto end = std::chrono::steady_clock::now() + total;
+    res.set_chunked_content_provider("text/plain", [=](size_t, httplib::DataSink& sink) {
+      if (std::chrono::steady_clock::now() >= end) {
         sink.done();
         return true;
       }
-      std::this_thread::sleep_for(std::chrono::milliseconds(250));
-      return sink.write("7", 1);
+      std::this_thread::sleep_for(pause);
+      return sink.write(piece.data(), piece.size());
     });
-  });
-  HttpTransport transport;
-  transport.setStallSeconds(2);
+  };
+}
 
+TEST_F(ServiceTest, TheTimeQueryEndsWithinItsLimitHoweverTheServerBehaves) {
+  HttpTransport transport;
+  transport.setTimeLimitSeconds(2);
+  const auto limit = std::chrono::milliseconds(3000);
+
+  // Silent: accepts the request and answers only after three seconds.
+  server.on("/system/timenow", [](const httplib::Request&, httplib::Response& res) {
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    res.set_content("1700000000", "text/plain");
+  });
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(fetchServerTime(transport), 0);  // the request goes on with t = 0
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(3500));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, limit);
 
-  EXPECT_EQ(transport.get(server.origin() + "/slow", "root", "kelp"), "777777777777");
+  // Trickling: two digits every half second, for longer than any limit.
+  server.on("/system/timenow", trickle("17", std::chrono::milliseconds(500), std::chrono::seconds(30)));
+  start = std::chrono::steady_clock::now();
+  int t = fetchServerTime(transport);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, limit);
+  EXPECT_EQ(std::to_string(t).substr(0, 2), "17");  // the part that came is read
+
+  // Slow but finished within the limit: awaited to the end.
+  server.on("/slow", trickle("7", std::chrono::milliseconds(100), std::chrono::milliseconds(1200)));
+  EXPECT_EQ(transport.get(server.origin() + "/slow", "root", "kelp").substr(0, 8), "77777777");
+}
+
+TEST_F(ServiceTest, ATimeAnswerBeyondItsBoundIsDropped) {
+  server.setTime(std::string(kMaxTimeAnswerBytes + 1, '1'));
+  HttpTransport transport;
+  EXPECT_EQ(fetchServerTime(transport), 0);
+  EXPECT_TRUE(transport.bodyTooLarge());
+  server.setTime(std::string(kMaxTimeAnswerBytes - 10, ' ') + "1700000000");
+  EXPECT_EQ(fetchServerTime(transport), 1700000000);
 }
 
 TEST(EndpointsTest, BareHostsGetTlsAndExplicitOriginsAreKeptAsWritten) {
