@@ -1,4 +1,4 @@
-#include "shell/application.h"
+#include "app/application.h"
 
 #include <QApplication>
 #include <QFont>
@@ -18,10 +18,10 @@
 #include "service/endpoints.h"
 #include "shell/crash_handler.h"
 #include "shell/run_log.h"
-#include "shell/run_modes.h"
-#include "shell/run_plugins.h"
+#include "app/run_modes.h"
+#include "app/run_plugins.h"
 #include "shell/settings.h"
-#include "shell/single_instance.h"
+#include "app/single_instance.h"
 #include "toolkit/skin_archive.h"
 #include "toolkit/window.h"
 #include "toolkit/window_registry.h"
