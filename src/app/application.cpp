@@ -13,6 +13,7 @@
 #include <memory>
 #include <unistd.h>
 
+#include "platform/built_in_service.h"
 #include "platform/debug_trace.h"
 #include "platform/folders.h"
 #include "service/endpoints.h"
@@ -62,6 +63,16 @@ void initializeEndpointsAndFolders() {
   plugins::loadStoredAccount();
 }
 
+// When oem.ini names the built-in service ("local") for any host, starts it
+// now, so that it gets ready while the window builds; the first request to
+// it waits for its origin.
+void startBuiltInService() {
+  if (!usesBuiltInService(oemSettings().hosts)) return;
+  BuiltInService& service = BuiltInService::instance();
+  service.configureBesideProgram(ProgramFolder);
+  service.start();
+}
+
 void applyFonts(QApplication& app) {
   // Chinese text needs a CJK face; the families are tried in order.
   QFont font(QStringLiteral("Microsoft YaHei"), 9);
@@ -91,6 +102,7 @@ void raiseMainWindow() {
 
 int shutdown() {
   plugins::shutdownPlugins();
+  BuiltInService::instance().stop();  // after the update check, which may use it
   return 0;
 }
 
@@ -129,6 +141,7 @@ int RunApplication(int argc, char** argv, const MainWindowFactory& createMainWin
   if (mode == RunMode::UninstallReport) {
     initializeEndpointsAndFolders();
     LoadOemSettings(JoinPath(ProgramFolder, "oem.ini"));
+    startBuiltInService();
     plugins::primeUsageReporter();
     plugins::sendUninstallReport();
     return shutdown();
@@ -163,6 +176,7 @@ int RunApplication(int argc, char** argv, const MainWindowFactory& createMainWin
   // 5. Normal start.
   initializeEndpointsAndFolders();
   LoadOemSettings(JoinPath(ProgramFolder, "oem.ini"));
+  startBuiltInService();
   LoadAppSettings();
   plugins::primeUsageReporter();
   setRunLogPath(JoinPath(ProgramFolder, "run.log"));

@@ -2,10 +2,13 @@
 
 #include "cli/area_commands.h"
 #include "cli/output.h"
+#include "platform/built_in_service.h"
+#include "platform/folders.h"
 #include "service/analysis_query.h"
 #include "service/endpoints.h"
 #include "service/name_query.h"
 #include "service/response_cache.h"
+#include "shell/settings.h"
 
 namespace norvane::cli {
 namespace {
@@ -204,7 +207,13 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return usageError(err, command->name, error);
 
   ServiceEndpoints::initialize();
-  return command->handler(options, out, err);
+  // The built-in service starts only when a request needs it (an answer from
+  // the cache does not) and ends with this program.
+  if (isLocalHost(readHostSettings(JoinPath(ProgramFolder, "oem.ini")).service))
+    BuiltInService::instance().configureBesideProgram(ProgramFolder);
+  int code = command->handler(options, out, err);
+  BuiltInService::instance().stop();
+  return code;
 }
 
 }  // namespace norvane::cli
