@@ -165,7 +165,10 @@ int RunApplication(int argc, char** argv, const MainWindowFactory& createMainWin
   } else {
     app = std::make_unique<QCoreApplication>(argc, argv);
   }
+  // The window class ("Norvane") and the desktop file name tie the window to
+  // norvane.desktop (StartupWMClass, and the application id on Wayland).
   QCoreApplication::setApplicationName(QStringLiteral("Norvane"));
+  if (display) QGuiApplication::setDesktopFileName(QStringLiteral("norvane"));
 
   SingleInstance instance(SingleInstance::defaultKey());
   if (!instance.claim()) {
