@@ -81,14 +81,14 @@ foreach(page IN LISTS norvane_man_pages)
   install(FILES ${norvane_docs_dir}/${page}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()
 add_custom_command(
-  OUTPUT ${norvane_docs_dir}/changelog.Debian.gz
+  OUTPUT ${norvane_docs_dir}/changelog.gz
   COMMAND ${CMAKE_COMMAND} -E make_directory ${norvane_docs_dir}
-  COMMAND ${GZIP_PROGRAM} -9 -n -c ${CMAKE_SOURCE_DIR}/resources/package/changelog.Debian > ${norvane_docs_dir}/changelog.Debian.gz
-  DEPENDS ${CMAKE_SOURCE_DIR}/resources/package/changelog.Debian
+  COMMAND ${GZIP_PROGRAM} -9 -n -c ${CMAKE_SOURCE_DIR}/resources/package/changelog > ${norvane_docs_dir}/changelog.gz
+  DEPENDS ${CMAKE_SOURCE_DIR}/resources/package/changelog
   COMMENT "Compressing the package change log")
-list(APPEND norvane_doc_outputs ${norvane_docs_dir}/changelog.Debian.gz)
+list(APPEND norvane_doc_outputs ${norvane_docs_dir}/changelog.gz)
 add_custom_target(norvane_docs ALL DEPENDS ${norvane_doc_outputs})
-install(FILES ${CMAKE_SOURCE_DIR}/resources/package/copyright ${norvane_docs_dir}/changelog.Debian.gz
+install(FILES ${CMAKE_SOURCE_DIR}/resources/package/copyright ${norvane_docs_dir}/changelog.gz
   DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/norvane)
 
 include(NorvanePackage)

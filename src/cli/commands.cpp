@@ -166,8 +166,9 @@ const std::vector<Command>& commands() {
 std::string usageText() {
   std::string text =
       "Usage: norvane-cli COMMAND [OPTIONS]\n"
-      "Asks the naming service (host from oem.ini beside this program) and prints the\n"
-      "result as JSON. Answers are kept in the same cache as the window program.\n\n"
+      "Asks the naming service (host from oem.ini beside this program; \"local\" is the\n"
+      "built-in service, started for this run) and prints the result as JSON.\n"
+      "Answers are kept in the same cache as the window program.\n\n"
       "Commands:\n";
   for (const Command& c : commands()) text += "  " + std::string(c.synopsis) + "\n";
   text +=

@@ -34,7 +34,7 @@ expect "./usr/share/icons/hicolor/scalable/apps/norvane.svg"
 for size in 16 22 24 32 48 64 128 256; do expect "./usr/share/icons/hicolor/${size}x${size}/apps/norvane.png"; done
 expect "./usr/share/man/man1/norvane-cli.1.gz"
 expect "./usr/share/doc/norvane/copyright"
-expect "./usr/share/doc/norvane/changelog.Debian.gz"
+expect "./usr/share/doc/norvane/changelog.gz"
 # Nothing of the build or the tests.
 ! grep -E 'norvane-(language|knowledge)-build|_tests?$|/tests/|\.a$' <<<"$contents" || fail "the package holds build tools or tests"
 # Files belong to root, directories are 755.
