@@ -3,13 +3,17 @@
 // programs; the last test runs the real norvane-refservice.
 #include "platform/built_in_service.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <string>
+
+#include "support/temp_dir.h"
 
 namespace norvane {
 namespace {
@@ -106,6 +110,29 @@ TEST(BuiltInService, StopEndsTheServiceByItsInputOrBySignals) {
     EXPECT_EQ(service.pid(), -1);
     service.stop();  // a second stop is harmless
   }
+}
+
+// What the service writes on its standard error (an SMS code, a reason it
+// cannot name) is for the person at the program's standard error.
+TEST(BuiltInService, TheServicesStandardErrorIsTheProgramsOwn) {
+  test::TempDir dir;
+  const std::string captured = dir.file("stderr.txt");
+  std::fflush(stderr);
+  const int saved = ::dup(STDERR_FILENO);
+  const int file = ::open(captured.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ASSERT_GE(saved, 0);
+  ASSERT_GE(file, 0);
+  ::dup2(file, STDERR_FILENO);
+  ::close(file);
+  {
+    BuiltInService service;
+    configureScript(service, "echo 'code 123456 for 13800000000' >&2; echo 'listening on http://127.0.0.1:1'; exec cat >/dev/null");
+    service.origin();
+    service.stop();
+  }
+  ::dup2(saved, STDERR_FILENO);
+  ::close(saved);
+  EXPECT_NE(test::readFile(captured).find("code 123456 for 13800000000"), std::string::npos);
 }
 
 TEST(BuiltInService, StartsWhenFirstNeededAndNotWhenNothingIsConfigured) {
