@@ -13,16 +13,16 @@
 #include <memory>
 #include <unistd.h>
 
+#include "app/run_modes.h"
+#include "app/run_plugins.h"
+#include "app/single_instance.h"
 #include "platform/built_in_service.h"
 #include "platform/debug_trace.h"
 #include "platform/folders.h"
 #include "service/endpoints.h"
 #include "shell/crash_handler.h"
 #include "shell/run_log.h"
-#include "app/run_modes.h"
-#include "app/run_plugins.h"
 #include "shell/settings.h"
-#include "app/single_instance.h"
 #include "toolkit/skin_archive.h"
 #include "toolkit/window.h"
 #include "toolkit/window_registry.h"
