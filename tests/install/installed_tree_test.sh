@@ -59,6 +59,28 @@ run_check() {
   "${as_user[@]}" "$prefix/bin/norvane" /uninstall 2>"$HOME/uninstall.err" || { cat "$HOME/uninstall.err" >&2; fail "norvane /uninstall did not exit 0"; }
   ! pgrep -f "$program/norvane-refservice" >/dev/null || fail "norvane /uninstall left its built-in service running"
 
+  # The window program on an invisible display: it starts, shows its window,
+  # and closing it (SIGTERM closes the window the ordinary way) ends its
+  # service too.
+  local gui_log=$HOME/gui.err
+  QT_QPA_PLATFORM=offscreen NORVANE_TRACE=1 "${as_user[@]}" "$prefix/bin/norvane" 2>"$gui_log" &
+  local gui=$!
+  local waited=0
+  until grep -q 'main window shown' "$gui_log" && grep -q 'built-in service: pid .* at http' "$gui_log"; do
+    sleep 0.2
+    waited=$((waited + 1))
+    if [ $waited -gt 300 ] || ! kill -0 $gui 2>/dev/null; then
+      kill -KILL $gui 2>/dev/null || true
+      cat "$gui_log" >&2
+      fail "the window program did not show its window with the built-in service"
+    fi
+  done
+  kill -TERM $gui
+  local status=0
+  wait $gui || status=$?
+  [ $status -eq 0 ] || { cat "$gui_log" >&2; fail "the window program ended with status $status after SIGTERM"; }
+  ! pgrep -f "$program/norvane-refservice" >/dev/null || fail "the window program left its built-in service running"
+
   [ "$before" = "$(listing)" ] || fail "the program folder changed at run time"
 }
 
