@@ -4,12 +4,15 @@
 #include <signal.h>
 
 #include <cctype>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <thread>
+#include <unistd.h>
 
 #include "platform/folders.h"
 #include "refservice/ref_server.h"
@@ -20,7 +23,7 @@ const char* kUsage =
     "usage: norvane-refservice [--port N] [--data DIR] [--stats-db PATH]\n"
     "                          [--version-text TEXT] [--installer FILE]\n"
     "                          [--token-secret TEXT] [--write-oem PATH]\n"
-    "                          [--characters DIR] [--vocabulary PATH]\n"
+    "                          [--characters DIR] [--vocabulary PATH] [--until-stdin-closes]\n"
     "  --port N             port on 127.0.0.1 (0, the default: any free port)\n"
     "  --data DIR           folder with local.dat and refservice/ (default: beside the program)\n"
     "  --stats-db PATH      SQLite file for usage reports (default: kept in memory)\n"
@@ -30,7 +33,9 @@ const char* kUsage =
     "  --write-oem PATH     write the oem.ini section \"Hosts\" pointing at this server\n"
     "  --characters DIR     naming character tables (default: DATA/refservice)\n"
     "  --vocabulary PATH    knowledge for naming: local.dat, or a folder of jxjs.json and sxpp.json\n"
-    "                       (default: DATA/local.dat)\n";
+    "                       (default: DATA/local.dat)\n"
+    "  --until-stdin-closes also stop when standard input closes (a program that runs\n"
+    "                       this server for itself holds the other end)\n";
 
 // Writes (or rewrites) section [Hosts] of an oem.ini, keeping every other
 // section and key of an existing file.
@@ -88,6 +93,7 @@ int main(int argc, char** argv) {
   options.dataFolder = norvane::locateProgramFolder();
   int port = 0;
   std::string oemPath;
+  bool untilStdinCloses = false;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     auto value = [&](const char* name) -> const char* {
@@ -118,6 +124,8 @@ int main(int argc, char** argv) {
       options.vocabularyFile = value("--vocabulary");
     } else if (arg == "--write-oem") {
       oemPath = value("--write-oem");
+    } else if (arg == "--until-stdin-closes") {
+      untilStdinCloses = true;
     } else if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
       return 0;
@@ -135,6 +143,20 @@ int main(int argc, char** argv) {
   sigaddset(&stopSignals, SIGINT);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
+
+  if (untilStdinCloses) {
+    // The end of standard input (the owner ended, however it ended) stops the
+    // server like SIGTERM. The thread inherits the blocked stop signals.
+    std::thread([] {
+      char buffer[256];
+      for (;;) {
+        ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n > 0 || (n < 0 && errno == EINTR)) continue;
+        break;
+      }
+      ::kill(::getpid(), SIGTERM);
+    }).detach();
+  }
 
   ReferenceServer server(options);
   std::string error;

@@ -1,5 +1,5 @@
-// The program's entry: the shell's entry routine with the main window.
-#include "shell/application.h"
+// The program's entry: the entry routine with the main window.
+#include "app/application.h"
 #include "ui/main_frame.h"
 
 int main(int argc, char** argv) {

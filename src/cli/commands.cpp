@@ -2,10 +2,13 @@
 
 #include "cli/area_commands.h"
 #include "cli/output.h"
+#include "platform/built_in_service.h"
+#include "platform/folders.h"
 #include "service/analysis_query.h"
 #include "service/endpoints.h"
 #include "service/name_query.h"
 #include "service/response_cache.h"
+#include "shell/settings.h"
 
 namespace norvane::cli {
 namespace {
@@ -163,8 +166,9 @@ const std::vector<Command>& commands() {
 std::string usageText() {
   std::string text =
       "Usage: norvane-cli COMMAND [OPTIONS]\n"
-      "Asks the naming service (host from oem.ini beside this program) and prints the\n"
-      "result as JSON. Answers are kept in the same cache as the window program.\n\n"
+      "Asks the naming service (host from oem.ini beside this program; \"local\" is the\n"
+      "built-in service, started for this run) and prints the result as JSON.\n"
+      "Answers are kept in the same cache as the window program.\n\n"
       "Commands:\n";
   for (const Command& c : commands()) text += "  " + std::string(c.synopsis) + "\n";
   text +=
@@ -205,7 +209,13 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return usageError(err, command->name, error);
 
   ServiceEndpoints::initialize();
-  return command->handler(options, out, err);
+  // The built-in service starts only when a request needs it (an answer from
+  // the cache does not) and ends with this program.
+  if (isLocalHost(readHostSettings(JoinPath(ProgramFolder, "oem.ini")).service))
+    BuiltInService::instance().configureBesideProgram(ProgramFolder);
+  int code = command->handler(options, out, err);
+  BuiltInService::instance().stop();
+  return code;
 }
 
 }  // namespace norvane::cli

@@ -26,8 +26,10 @@ const char* endpointPath(Endpoint endpoint);
 class ServiceEndpoints {
  public:
   // Fills ProgramFolder (folder of the executable) and DataFolder (created
-  // when missing), creates the four cache folders, and forms every URL from
-  // the "Service" host of section "Hosts" in ProgramFolder/oem.ini.
+  // when missing), creates the four cache folders, and takes the "Service"
+  // host of section "Hosts" in ProgramFolder/oem.ini for every URL. The URLs
+  // are formed on first use: for the built-in service ("local") the first
+  // request waits for its origin (see platform/built_in_service.h).
   static void initialize();
 
   // The same from explicit values (tools and tests): sets ProgramFolder and
@@ -36,6 +38,7 @@ class ServiceEndpoints {
   static void initialize(const std::string& programFolder, const std::string& dataFolder,
                          const std::string& serviceHost);
 
+  // The endpoint's URL; the first call may wait for the built-in service.
   static const std::string& url(Endpoint endpoint);
 
   // Whether bare host names are reached over plain HTTP. Old systems of the

@@ -1,5 +1,6 @@
 #include "shell/settings.h"
 
+#include "platform/built_in_service.h"
 #include "platform/folders.h"
 #include "platform/profile_file.h"
 
@@ -29,6 +30,10 @@ void LoadAppSettings(AppSettings& settings, const std::string& configPath) {
 }
 
 void LoadAppSettings() { LoadAppSettings(appSettings(), JoinPath(DataFolder, "config.ini")); }
+
+bool usesBuiltInService(const HostSettings& hosts) {
+  return isLocalHost(hosts.service) || isLocalHost(hosts.statistics) || isLocalHost(hosts.update);
+}
 
 HostSettings readHostSettings(const std::string& oemPath) {
   HostSettings defaults = defaultHosts();

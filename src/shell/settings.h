@@ -39,6 +39,10 @@ struct OemSettings {
 AppSettings& appSettings();
 OemSettings& oemSettings();
 
+// Whether the service, statistics or update host is the built-in service
+// ("local", see platform/built_in_service.h).
+bool usesBuiltInService(const HostSettings& hosts);
+
 // Compiled-in hosts used when oem.ini does not name them.
 HostSettings defaultHosts();
 

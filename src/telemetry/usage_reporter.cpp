@@ -1,5 +1,6 @@
 #include "telemetry/usage_reporter.h"
 
+#include "platform/built_in_service.h"
 #include "platform/utf8.h"
 #include "telemetry/aes.h"
 
@@ -40,7 +41,8 @@ int abortWhenCancelled(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_
 
 }  // namespace
 
-std::string urlOnHost(const std::string& host, const std::string& path) {
+std::string urlOnHost(const std::string& configuredHost, const std::string& path) {
+  const std::string host = resolveHost(configuredHost);  // "local": the built-in service, awaited
   if (host.find("://") != std::string::npos) return host + path;
   return "http://" + host + path;
 }

@@ -82,7 +82,8 @@ bool isAcknowledgement(long long contentLength, const std::string& body);
 
 // A URL on a configured host: a bare host name is reached over plain HTTP
 // ("http://" + host + path); a value that carries its own scheme (and port)
-// is used as written, followed by path.
+// is used as written, followed by path; "local" is the built-in service
+// (the call waits for its origin, see platform/built_in_service.h).
 std::string urlOnHost(const std::string& host, const std::string& path);
 
 // "Os" of a Windows version (major.minor); empty for every other system.

@@ -1,9 +1,13 @@
 // The `norvane` program as a process: run modes, the missing skin, the main
-// window's life, a single instance per user, a crash.
+// window's life, a single instance per user, a crash, the built-in service.
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <regex>
 #include <unistd.h>
 
 #include "shell/child_process.h"
@@ -128,6 +132,47 @@ TEST(Application, ACrashLeavesErrorTmpInTheDataFolder) {
   EXPECT_NE(run.err().find("程序发生异常崩溃( code:b address:0 )"), std::string::npos) << run.err();
   std::string dump = test::readFile(dataFolder() + "/Error.tmp");
   EXPECT_NE(dump.find("signal=11 (SIGSEGV)"), std::string::npos) << dump;
+}
+
+// The build's oem.ini is the shipped one: every host is the built-in service,
+// which must end with the program however the program ends.
+TEST(Application, TheBuiltInServiceEndsWithTheProgram) {
+  // Orphans of the killed program are handed to this process, so the test can
+  // see the service end (reaped) instead of lingering as a zombie elsewhere.
+  ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+  struct Case {
+    const char* name;
+    int signal;
+  } cases[] = {{"closed", SIGTERM}, {"killed", SIGKILL}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ChildProcess run({kProgram}, offscreen());
+    ASSERT_TRUE(run.start());
+    ASSERT_TRUE(run.waitForStderr(kShown, 60s)) << run.err();
+    ASSERT_TRUE(run.waitForStderr(" at http://127.0.0.1:", 10s)) << run.err();
+    std::smatch match;
+    const std::string err = run.err();
+    ASSERT_TRUE(std::regex_search(err, match, std::regex("built-in service: pid ([0-9]+) at http://127\\.0\\.0\\.1:[0-9]+")))
+        << err;
+    const pid_t service = static_cast<pid_t>(std::stol(match[1]));
+    ASSERT_EQ(::kill(service, 0), 0);  // it runs
+
+    run.signal(c.signal);
+    ASSERT_TRUE(run.wait(30s));
+    // The program reaped its service itself, or it ends within a second and
+    // comes to this process.
+    bool ended = false;
+    for (int waited = 0; waited <= 1000 && !ended; waited += 20) {
+      int status = 0;
+      pid_t r = ::waitpid(service, &status, WNOHANG);
+      ended = r == service || (r < 0 && errno == ECHILD && ::kill(service, 0) != 0);
+      if (!ended) ::usleep(20 * 1000);
+    }
+    EXPECT_TRUE(ended) << "the built-in service outlived the program";
+    if (c.signal == SIGTERM) {
+      EXPECT_EQ(run.exitCode(), 0);
+    }
+  }
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "shell/application.h"
+#include "app/application.h"
 
 #include <QApplication>
 #include <QFont>
@@ -13,15 +13,16 @@
 #include <memory>
 #include <unistd.h>
 
+#include "app/run_modes.h"
+#include "app/run_plugins.h"
+#include "app/single_instance.h"
+#include "platform/built_in_service.h"
 #include "platform/debug_trace.h"
 #include "platform/folders.h"
 #include "service/endpoints.h"
 #include "shell/crash_handler.h"
 #include "shell/run_log.h"
-#include "shell/run_modes.h"
-#include "shell/run_plugins.h"
 #include "shell/settings.h"
-#include "shell/single_instance.h"
 #include "toolkit/skin_archive.h"
 #include "toolkit/window.h"
 #include "toolkit/window_registry.h"
@@ -62,6 +63,16 @@ void initializeEndpointsAndFolders() {
   plugins::loadStoredAccount();
 }
 
+// When oem.ini names the built-in service ("local") for any host, starts it
+// now, so that it gets ready while the window builds; the first request to
+// it waits for its origin.
+void startBuiltInService() {
+  if (!usesBuiltInService(oemSettings().hosts)) return;
+  BuiltInService& service = BuiltInService::instance();
+  service.configureBesideProgram(ProgramFolder);
+  service.start();
+}
+
 void applyFonts(QApplication& app) {
   // Chinese text needs a CJK face; the families are tried in order.
   QFont font(QStringLiteral("Microsoft YaHei"), 9);
@@ -91,6 +102,7 @@ void raiseMainWindow() {
 
 int shutdown() {
   plugins::shutdownPlugins();
+  BuiltInService::instance().stop();  // after the update check, which may use it
   return 0;
 }
 
@@ -129,6 +141,7 @@ int RunApplication(int argc, char** argv, const MainWindowFactory& createMainWin
   if (mode == RunMode::UninstallReport) {
     initializeEndpointsAndFolders();
     LoadOemSettings(JoinPath(ProgramFolder, "oem.ini"));
+    startBuiltInService();
     plugins::primeUsageReporter();
     plugins::sendUninstallReport();
     return shutdown();
@@ -152,7 +165,10 @@ int RunApplication(int argc, char** argv, const MainWindowFactory& createMainWin
   } else {
     app = std::make_unique<QCoreApplication>(argc, argv);
   }
+  // The window class ("Norvane") and the desktop file name tie the window to
+  // norvane.desktop (StartupWMClass, and the application id on Wayland).
   QCoreApplication::setApplicationName(QStringLiteral("Norvane"));
+  if (display) QGuiApplication::setDesktopFileName(QStringLiteral("norvane"));
 
   SingleInstance instance(SingleInstance::defaultKey());
   if (!instance.claim()) {
@@ -163,6 +179,7 @@ int RunApplication(int argc, char** argv, const MainWindowFactory& createMainWin
   // 5. Normal start.
   initializeEndpointsAndFolders();
   LoadOemSettings(JoinPath(ProgramFolder, "oem.ini"));
+  startBuiltInService();
   LoadAppSettings();
   plugins::primeUsageReporter();
   setRunLogPath(JoinPath(ProgramFolder, "run.log"));

@@ -1,4 +1,4 @@
-#include "shell/run_modes.h"
+#include "app/run_modes.h"
 
 namespace norvane {
 

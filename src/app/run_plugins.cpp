@@ -1,4 +1,4 @@
-#include "shell/run_plugins.h"
+#include "app/run_plugins.h"
 
 #include <cstdio>
 #include <cstdlib>
