@@ -116,14 +116,16 @@ function SetData(text) {
   R.section(main, '三命通会', function (s) {
     var titles = ['日干与时辰', '年柱纳音', '出生月令', '日主强弱', '五行盈缺'];
     var pieces = R.list(R.get(d, 'sclm'));
-    var shown = 0;
+    var details = R.el('div', 'details');
     for (var i = 0; i < pieces.length; i++) {
       var piece = pieces[i];
       if (!R.hasText(piece) || R.isPlaceholder(piece)) continue;
-      s.appendChild(R.el('h3', null, titles[i] || '解读'));
-      R.append(s, R.paragraphs(piece));
-      shown++;
+      var box = R.el('div');
+      box.appendChild(R.el('h3', null, titles[i] || '解读'));
+      R.append(box, R.paragraphs(piece));
+      details.appendChild(box);
     }
-    return shown > 0;
+    if (!details.childNodes.length) return false;
+    s.appendChild(details);
   }, 'wide');
 }

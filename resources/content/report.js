@@ -103,6 +103,17 @@
     return box.childNodes.length ? box : null;
   }
 
+  // Paragraphs whose first one starts with a tag (宜/忌, a grade …).
+  function taggedParagraphs(tag, text) {
+    var box = paragraphs(text);
+    if (!tag) return box;
+    if (!box) { box = el('div', 'prose'); box.appendChild(el('p')); }
+    var first = box.firstChild;
+    first.insertBefore(tag, first.firstChild);
+    tag.className += ' lead';
+    return box;
+  }
+
   function hasText(v) { return str(v).replace(/<br\s*\/?>|\s/gi, '') !== ''; }
 
   // A text taken from the database or the service that still holds an
@@ -234,6 +245,33 @@
       return rows.length ? facts(rows) : null;
     }
     return null;
+  }
+
+  // A section of "字：说明" texts, one row per character; with `verdicts` the
+  // 宜/忌 at the start of an explanation becomes a coloured mark.
+  function characterSection(parent, title, items, verdicts) {
+    return section(parent, title, function (s) {
+      var shown = 0;
+      var arr = list(items);
+      for (var i = 0; i < arr.length; i++) {
+        if (!hasText(arr[i])) continue;
+        var h = splitHead(arr[i]);
+        var row = el('div', 'char-row');
+        row.appendChild(el('div', 'char-big', h.head || '·'));
+        var body = el('div', 'char-text');
+        var text = h.body, tag = null;
+        var v = verdicts ? verdictOf(text) : '';
+        if (v) {
+          tag = el('span', 'tag verdict ' + (v === '宜' ? 'good' : 'bad'), v);
+          text = text.replace(/^\s*(宜|忌)[：:]\s*/, '');
+        }
+        append(body, taggedParagraphs(tag, text));
+        row.appendChild(body);
+        s.appendChild(row);
+        shown++;
+      }
+      return shown > 0;
+    });
   }
 
   // ---- pictures (inline SVG) ----------------------------------------
@@ -387,6 +425,7 @@
     el: el,
     addText: addText,
     paragraphs: paragraphs,
+    taggedParagraphs: taggedParagraphs,
     hasText: hasText,
     isPlaceholder: isPlaceholder,
     section: section,
@@ -401,6 +440,7 @@
     splitGrade: splitGrade,
     gradeTag: gradeTag,
     facts: facts,
+    characterSection: characterSection,
     anyValue: anyValue,
     ring: ring,
     elementBars: elementBars,

@@ -42,6 +42,8 @@ function SetData(text) {
       tiles.appendChild(tile);
     });
     s.appendChild(tiles);
+    var details = R.el('div', 'details');
+    s.appendChild(details);
     grids.forEach(function (g, i) {
       if (!g.texts.length && !g.luck) return;
       var box = R.el('div', 'grid-detail');
@@ -52,7 +54,7 @@ function SetData(text) {
         box.appendChild(R.el('p', 'summary-line', g.texts[0]));
         R.append(box, R.paragraphs(g.texts.slice(1).join('<br>')));
       }
-      s.appendChild(box);
+      details.appendChild(box);
     });
   }, 'wide');
 
