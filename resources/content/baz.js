@@ -3,6 +3,7 @@
 function SetData(text) {
   'use strict';
   var R = Report;
+  R.received = Array.prototype.slice.call(arguments);
   var d = R.parse(text);
   var main = R.page('八字分析', '四柱八字、五行强弱与命理解读');
   if (!d) { R.empty(main, '没有收到这个名字的八字数据。'); return; }

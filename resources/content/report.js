@@ -138,15 +138,16 @@
 
   function append(parent, child) { if (child) parent.appendChild(child); return child; }
 
-  // The page frame: a header with the page title and a main column.
-  function page(title, subtitle) {
+  // The page frame: a header with the page title and the main area. Pages of
+  // one or two sections ask for `single`: one centred column at every width.
+  function page(title, subtitle, single) {
     var body = document.body;
     while (body.firstChild) body.removeChild(body.firstChild);
     var head = el('header', 'page-head');
     head.appendChild(el('h1', null, title));
     if (hasText(subtitle)) head.appendChild(el('p', 'subtitle', subtitle));
     body.appendChild(head);
-    var main = el('main');
+    var main = el('main', single ? 'single' : null);
     body.appendChild(main);
     return main;
   }
@@ -415,6 +416,8 @@
     ELEMENT_CLASS: ELEMENT_CLASS,
     ELEMENT_COLOUR: ELEMENT_COLOUR,
     errors: errors,
+    // The arguments of the last SetData call, as the page received them.
+    received: [],
     isObject: isObject,
     get: get,
     path: path,

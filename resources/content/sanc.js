@@ -3,6 +3,7 @@
 function SetData(text) {
   'use strict';
   var R = Report;
+  R.received = Array.prototype.slice.call(arguments);
   var d = R.parse(text);
   var main = R.page('三才五格', '姓名笔画数理、三才配置与卦象');
   if (!d) { R.empty(main, '没有收到这个名字的五格数据。'); return; }

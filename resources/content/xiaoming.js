@@ -3,6 +3,7 @@
 function SetData(text) {
   'use strict';
   var R = Report;
+  R.received = Array.prototype.slice.call(arguments);
   var d = R.parse(text);
   var main = R.page('小名分析', '小名评分、数理与用字');
   if (!d) { R.empty(main, '没有收到这个小名的分析数据。'); return; }

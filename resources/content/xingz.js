@@ -6,9 +6,10 @@ var STAR_SIGN_SYMBOLS = { '白羊座': '♈', '金牛座': '♉', '双子座': '
 function SetData(text) {
   'use strict';
   var R = Report;
+  R.received = Array.prototype.slice.call(arguments);
   var s0 = R.str(text);
   var m = /^\s*([\u4e00-\u9fff]{2}座)/.exec(s0);
-  var main = R.page('星座分析', m ? m[1] : '');
+  var main = R.page('星座分析', m ? m[1] : '', true);
   if (!R.section(main, m ? m[1] : '星座解读', function (s) {
     var body = R.paragraphs(s0);
     if (!body) return false;

@@ -3,6 +3,7 @@
 function SetData(text) {
   'use strict';
   var R = Report;
+  R.received = Array.prototype.slice.call(arguments);
   var d = R.parse(text);
   var name = R.str(R.get(d, 'name'));
   var main = R.page('姓名运势', name ? name + '的卦象与运势' : '卦象与运势');

@@ -4,6 +4,7 @@
 function SetData(text) {
   'use strict';
   var R = Report;
+  R.received = Array.prototype.slice.call(arguments);
   var d = R.parse(text);
   var main = R.page('综合提示', '出生信息、名字评分与用字解析');
   if (!d) { R.empty(main, '没有收到这个名字的分析数据。'); return; }
