@@ -106,6 +106,7 @@ function SetData(text) {
       p.appendChild(document.createTextNode('骨重 '));
       p.appendChild(R.el('span', 'weight', w));
       s.appendChild(p);
+      R.append(s, R.weightScale(l * 10 + (isNaN(q) ? 0 : q)));
       shown = true;
     }
     if (R.hasText(R.get(cgsm, 'js1'))) { s.appendChild(R.el('blockquote', 'verse', R.get(cgsm, 'js1'))); shown = true; }

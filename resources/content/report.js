@@ -406,6 +406,23 @@
     return root;
   }
 
+  // Where a bone weight (in 钱, 21 = 二两一钱 … 72 = 七两二钱) lies between the
+  // lightest and the heaviest.
+  function weightScale(qian) {
+    var v = num(qian);
+    if (isNaN(v)) return null;
+    var lo = 21, hi = 72, w = 360, h = 58, x0 = 20, x1 = w - 20;
+    var t = Math.max(0, Math.min(1, (v - lo) / (hi - lo)));
+    var root = svgRoot(w, h, '骨重位置');
+    root.appendChild(svg('rect', { x: x0, y: 22, width: x1 - x0, height: 8, rx: 4, fill: '#efe3d3' }));
+    root.appendChild(svg('rect', { x: x0, y: 22, width: ((x1 - x0) * t).toFixed(1), height: 8, rx: 4, fill: '#c4573c' }));
+    var x = x0 + (x1 - x0) * t;
+    root.appendChild(svg('circle', { cx: x.toFixed(1), cy: 26, r: 8, fill: '#fff', stroke: '#a8392a', 'stroke-width': 3 }));
+    root.appendChild(svg('text', { x: x0, y: 50, 'font-size': 12, 'class': 'ring-label' }, '二两一钱 · 轻'));
+    root.appendChild(svg('text', { x: x1, y: 50, 'font-size': 12, 'text-anchor': 'end', 'class': 'ring-label' }, '重 · 七两二钱'));
+    return root;
+  }
+
   function chineseDigit(n) {
     var d = ['〇', '一', '二', '三', '四', '五', '六', '七', '八', '九', '十'];
     return (n >= 0 && n <= 10 && Math.floor(n) === n) ? d[n] : String(n);
@@ -449,6 +466,7 @@
     elementBars: elementBars,
     hexagram: hexagram,
     talents: talents,
+    weightScale: weightScale,
     chineseDigit: chineseDigit
   };
 })();
