@@ -187,6 +187,10 @@ TEST_F(ContentTest, HostileTextsShowAsTextAndRunNothing) {
     eval(QStringLiteral("var s = document.createElement('script'); s.textContent = 'window.inline = 1';"
                         "document.body.appendChild(s); true"));
     EXPECT_EQ(eval(QStringLiteral("typeof window.inline")), QStringLiteral("undefined")) << name;
+    // The refusal is reported on the console, possibly a moment later; it is
+    // awaited so it cannot be taken for a problem of the next page.
+    EXPECT_TRUE(waitUntil([&] { return page_->problems.join(QLatin1Char('\n')).contains(QStringLiteral("Content Security Policy")); }, 5000))
+        << name << ": " << page_->problems.join(QLatin1Char('\n')).toStdString();
     page_->problems.clear();
   }
 }
