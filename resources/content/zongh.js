@@ -25,7 +25,7 @@ function SetData(text) {
     if (!rings.childNodes.length) return false;
     s.appendChild(rings);
     s.appendChild(R.el('p', 'note', '各项满分为100分，分数越高越好。'));
-  });
+  }, 'wide');
 
   var time = R.get(d, 'time');
   R.section(main, '出生时间与地点', function (s) {
