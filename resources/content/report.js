@@ -40,8 +40,8 @@
     return v;
   }
 
-  // A value read as text: strings as they are, finite numbers in decimal,
-  // booleans as words; everything else is the empty text.
+  // A value read as text: strings as they are, finite numbers in decimal;
+  // everything else is the empty text.
   function str(v) {
     if (typeof v === 'string') return v;
     if (typeof v === 'number' && isFinite(v)) return String(v);
@@ -423,6 +423,14 @@
     return root;
   }
 
+  // A small square of a colour, with a thin border so white shows too.
+  function swatch(colour) {
+    var root = svgRoot(22, 22, null);
+    root.setAttribute('aria-hidden', 'true');  // the colour's name follows it
+    root.appendChild(svg('rect', { x: 1, y: 1, width: 20, height: 20, rx: 4, fill: colour, stroke: '#cbbba5' }));
+    return root;
+  }
+
   function chineseDigit(n) {
     var d = ['〇', '一', '二', '三', '四', '五', '六', '七', '八', '九', '十'];
     return (n >= 0 && n <= 10 && Math.floor(n) === n) ? d[n] : String(n);
@@ -467,6 +475,7 @@
     hexagram: hexagram,
     talents: talents,
     weightScale: weightScale,
+    swatch: swatch,
     chineseDigit: chineseDigit
   };
 })();
