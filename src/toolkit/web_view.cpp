@@ -43,10 +43,27 @@ QString bridgeScript() {
 
 }  // namespace
 
+// The view's page: asks the view's navigation filter before following a
+// navigation and opens no new windows.
+class GuardedPage : public QWebEnginePage {
+ public:
+  GuardedPage(WebView* owner, QObject* parent) : QWebEnginePage(parent), owner_(owner) {}
+
+ protected:
+  bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override {
+    return !owner_->navigationFilter_ || owner_->navigationFilter_(url);
+  }
+  QWebEnginePage* createWindow(WebWindowType) override { return nullptr; }
+
+ private:
+  WebView* owner_;
+};
+
 WebView::WebView(QWidget* parent) : QWidget(parent) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   view_ = new QWebEngineView(this);
+  view_->setPage(new GuardedPage(this, view_));
   layout->addWidget(view_);
 
   bridge_ = new NativeBridge(this);
@@ -88,6 +105,10 @@ void WebView::runScript(const QString& script, std::function<void(const QString&
 
 void WebView::setLoadFinishedHandler(std::function<void(const QString&, bool)> handler) {
   loadFinishedHandler_ = std::move(handler);
+}
+
+void WebView::setNavigationFilter(std::function<bool(const QUrl&)> filter) {
+  navigationFilter_ = std::move(filter);
 }
 
 void WebView::setNativeCallHandler(std::function<QString(const QString&, const QString&)> handler) {
