@@ -3,6 +3,7 @@
 #include "account/account_store.h"
 #include "account/login_requests.h"
 #include "account/query_account.h"
+#include "cli/commands.h"
 #include "platform/folders.h"
 #include "shell/settings.h"
 
@@ -32,7 +33,7 @@ int login(const Options& options, std::istream& in, std::ostream& out, std::ostr
   std::string mobile = options.get("mobile");
   if (!isDigits(mobile, 11)) {
     err << "norvane-cli login: --mobile takes the 11 digits of a phone number\n";
-    return 2;
+    return kExitUsage;
   }
   LoadOemSettings(JoinPath(ProgramFolder, "oem.ini"));
 
@@ -41,7 +42,7 @@ int login(const Options& options, std::istream& in, std::ostream& out, std::ostr
   if (!sendSmsCode(mobile, code, reason)) {
     err << "norvane-cli login: the verification code could not be sent"
         << (reason.empty() ? std::string() : ": " + reason) << "\n";
-    return 1;
+    return kExitFailure;
   }
   err << "Verification code sent to " << mobile << ". Code: " << std::flush;
   std::string entered;
@@ -49,22 +50,22 @@ int login(const Options& options, std::istream& in, std::ostream& out, std::ostr
   entered = trimmed(entered);
   if (entered.empty() || entered != code) {
     err << "norvane-cli login: the code does not match the one sent\n";
-    return 1;
+    return kExitFailure;
   }
 
   LoginRequest request = makeLoginRequest(mobile, kLoginSms);
   ServiceStatus status = requestLogin(request);
   if (status != kStatusOk) {
     err << "norvane-cli: status " << status << " (" << statusTextKey(status) << ")\n";
-    return 1;
+    return kExitFailure;
   }
   if (request.token.empty()) {
     err << "norvane-cli login: the service accepted the login but gave no token; nothing stored\n";
-    return 1;
+    return kExitFailure;
   }
   accountStore().save(mobile, mobile, request.token, kLoginSms);
   out << "{\n   \"account\" : \"" << mobile << "\",\n   \"loggedIn\" : true\n}\n";
-  return 0;
+  return kExitOk;
 }
 
 int loginCommand(const Options& options, std::ostream& out, std::ostream& err) {
@@ -77,7 +78,7 @@ int logoutCommand(const Options&, std::ostream& out, std::ostream&) {
   bool wasLoggedIn = store.hasToken();
   store.clear();
   out << "{\n   \"loggedOut\" : " << (wasLoggedIn ? "true" : "false") << "\n}\n";
-  return 0;
+  return kExitOk;
 }
 
 void applyStoredLogin(PageQuery& query) {

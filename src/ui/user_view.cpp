@@ -17,6 +17,8 @@
 #include <QImage>
 #include <QLabel>
 #include <QStackedWidget>
+#include <QStyle>
+#include <QStyleOptionButton>
 
 #include <map>
 #include <memory>
@@ -173,23 +175,43 @@ QLabel* UserView::nicknameLabel() {
 void UserView::showLoggedIn() {
   const AccountStore& store = accountStore();
   const QString nickname = QString::fromStdString(store.nickname());
-  if (auto* button = window_.control<QAbstractButton>(QStringLiteral("userNickname"))) {
+  auto* button = window_.control<QAbstractButton>(QStringLiteral("userNickname"));
+  if (button != nullptr) {
     button->setText(QString());
     button->setAccessibleName(nickname);
     button->setToolTip(nickname);
   }
-  if (QLabel* label = nicknameLabel()) {
+  QLabel* label = nicknameLabel();
+  if (label != nullptr && button != nullptr) {
+    // Shown in the button's own font and text colour: the window's style
+    // sheet styles the button by its name, which does not reach the label.
+    button->ensurePolished();
+    const QFont font = button->font();
+    const QString size = font.pixelSize() > 0 ? QStringLiteral("%1px").arg(font.pixelSize())
+                                              : QStringLiteral("%1pt").arg(font.pointSizeF());
+    label->setStyleSheet(QStringLiteral("QLabel { color: %1; font-size: %2; background: transparent; }")
+                             .arg(button->palette().color(QPalette::ButtonText).name(QColor::HexArgb), size));
+  }
+  if (label != nullptr) {
     label->setText(QString::fromStdString(
         nicknameRichText(GetText("userNickname"), store.loginType(), store.nickname(), skinImageSource)));
   }
   if (QWidget* view = window_.control(QStringLiteral("nicknameView"))) {
-    // The nickname's width in the window's font and room for the icon.
-    int width = QFontMetrics(window_.font()).horizontalAdvance(nickname) + 26;
-    if (width <= 26) width = 100;
-    view->setFixedWidth(width);
+    // The nickname's width in the font it is shown with, and room for the
+    // icon; the button's own frame (border, padding) comes on top.
+    QFontMetrics metrics(label != nullptr ? label->font() : window_.font());
+    int width = nickname.isEmpty() ? 100 : metrics.horizontalAdvance(nickname) + 26;
+    int frame = 0;
+    if (button != nullptr) {
+      QStyleOptionButton option;
+      option.initFrom(button);
+      frame = button->style()->sizeFromContents(QStyle::CT_PushButton, &option, QSize(0, 0), button).width();
+      button->setMinimumWidth(width + frame);
+    }
+    view->setFixedWidth(width + frame);
     if (auto* tabs = window_.control<QStackedWidget>(QStringLiteral("tabUser"))) {
-      if (tabs->maximumWidth() < width) tabs->setMaximumWidth(width);
-      if (tabs->minimumWidth() < width) tabs->setMinimumWidth(width);
+      if (tabs->maximumWidth() < width + frame) tabs->setMaximumWidth(width + frame);
+      if (tabs->minimumWidth() < width + frame) tabs->setMinimumWidth(width + frame);
     }
   }
   if (auto* tabs = window_.control<QStackedWidget>(QStringLiteral("tabUser"))) tabs->setCurrentIndex(1);
