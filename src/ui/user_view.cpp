@@ -20,6 +20,7 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <thread>
@@ -210,8 +211,11 @@ void UserView::showLoggedIn() {
     }
     view->setFixedWidth(width + frame);
     if (auto* tabs = window_.control<QStackedWidget>(QStringLiteral("tabUser"))) {
-      if (tabs->maximumWidth() < width + frame) tabs->setMaximumWidth(width + frame);
-      if (tabs->minimumWidth() < width + frame) tabs->setMinimumWidth(width + frame);
+      // The user area grows for a long nickname; the layout's own widths
+      // come back with the login button (showLoggedOut).
+      if (!skinWidths_) skinWidths_ = std::make_pair(tabs->minimumWidth(), tabs->maximumWidth());
+      tabs->setMinimumWidth(std::max(skinWidths_->first, width + frame));
+      tabs->setMaximumWidth(std::max(skinWidths_->second, width + frame));
     }
   }
   if (auto* tabs = window_.control<QStackedWidget>(QStringLiteral("tabUser"))) tabs->setCurrentIndex(1);
@@ -224,7 +228,13 @@ void UserView::showLoggedOut() {
     button->setToolTip(QString());
   }
   if (QLabel* label = nicknameLabel()) label->clear();
-  if (auto* tabs = window_.control<QStackedWidget>(QStringLiteral("tabUser"))) tabs->setCurrentIndex(0);
+  if (auto* tabs = window_.control<QStackedWidget>(QStringLiteral("tabUser"))) {
+    if (skinWidths_) {
+      tabs->setMinimumWidth(skinWidths_->first);
+      tabs->setMaximumWidth(skinWidths_->second);
+    }
+    tabs->setCurrentIndex(0);
+  }
 }
 
 }  // namespace norvane

@@ -6,6 +6,8 @@
 #include <QtGlobal>
 
 #include <memory>
+#include <optional>
+#include <utility>
 
 class QLabel;
 class QString;
@@ -51,6 +53,7 @@ class UserView {
 
   toolkit::Window& window_;
   std::unique_ptr<Worker> worker_;
+  std::optional<std::pair<int, int>> skinWidths_;  // "tabUser" minimum and maximum width
 };
 
 }  // namespace norvane

@@ -220,11 +220,15 @@ TEST_F(UserViewTest, LoginWithoutTokenOrClosedDialogKeepsTheUserLoggedOut) {
 }
 
 TEST_F(UserViewTest, LogoutAndTheUserViewMessage) {
-  storeLogin("小明");
+  auto* tabs = window.control<QStackedWidget>(QStringLiteral("tabUser"));
+  const int skinMaximum = tabs->maximumWidth();
+  storeLogin("一个很长很长很长很长的微信昵称");
   window.user.handleMessage(1038, 1);
   EXPECT_EQ(userPage(), 1);
+  EXPECT_GT(tabs->maximumWidth(), skinMaximum);
   window.user.logout();
   EXPECT_EQ(userPage(), 0);
+  EXPECT_EQ(tabs->maximumWidth(), skinMaximum);
   EXPECT_EQ(nicknameText(), QString());
   AccountStore reloaded;
   reloaded.load(userStore());
