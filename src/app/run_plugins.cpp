@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "account/account_store.h"
 #include "platform/debug_trace.h"
 #include "shell/crash_handler.h"
 #include "shell/run_log.h"
@@ -14,9 +15,7 @@
 
 namespace norvane::plugins {
 
-// Does nothing yet: the account subsystem (AccountStore::load) is not part of
-// this program yet; until it is, every start runs logged out.
-void loadStoredAccount() {}
+void loadStoredAccount() { accountStore().load(); }
 
 void primeUsageReporter() { norvane::primeUsageReporter(usageReporter(), oemSettings()); }
 

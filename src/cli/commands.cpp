@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include "cli/account_commands.h"
 #include "cli/area_commands.h"
 #include "cli/output.h"
 #include "platform/built_in_service.h"
@@ -40,6 +41,10 @@ int runPage(PageQuery& query, std::ostream& out, std::ostream& err) {
 }
 
 bool readAccount(const Options& options, PageQuery& query) {
+  if (!options.has("account") && !options.has("token")) {
+    applyStoredLogin(query);
+    return true;
+  }
   query.Account = options.get("account");
   query.Token = options.get("token");
   return true;
@@ -159,6 +164,9 @@ const std::vector<Command>& commands() {
       {"clear-cache", "clear-cache", {}, &clearCache},
       {"areas", "areas [--parent ID]", {"parent"}, &listAreas},
       {"place", "place --county ID", {"county"}, &showPlace},
+      {"login", "login --mobile 13800138000   (then type the code sent by SMS)", {"mobile"},
+       &loginCommand},
+      {"logout", "logout", {}, &logoutCommand},
   };
   return table;
 }

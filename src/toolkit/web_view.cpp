@@ -43,10 +43,39 @@ QString bridgeScript() {
 
 }  // namespace
 
+// The view's page: asks the view's navigation filter before following a
+// navigation and opens no new windows.
+class GuardedPage : public QWebEnginePage {
+ public:
+  GuardedPage(WebView* owner, QObject* parent) : QWebEnginePage(parent), owner_(owner) {}
+
+  // True once after a refused navigation of the main frame: the load that
+  // the refusal ends as failed is no failure of the shown page.
+  bool takeRefusal() {
+    bool refused = refused_;
+    refused_ = false;
+    return refused;
+  }
+
+ protected:
+  bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
+    bool accepted = !owner_->navigationFilter_ || owner_->navigationFilter_(url);
+    if (isMainFrame) refused_ = !accepted;
+    return accepted;
+  }
+  QWebEnginePage* createWindow(WebWindowType) override { return nullptr; }
+
+ private:
+  WebView* owner_;
+  bool refused_ = false;
+};
+
 WebView::WebView(QWidget* parent) : QWidget(parent) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   view_ = new QWebEngineView(this);
+  auto* guarded = new GuardedPage(this, view_);
+  view_->setPage(guarded);
   layout->addWidget(view_);
 
   bridge_ = new NativeBridge(this);
@@ -63,7 +92,8 @@ WebView::WebView(QWidget* parent) : QWidget(parent) {
   script.setRunsOnSubFrames(false);
   page->scripts().insert(script);
 
-  connect(view_, &QWebEngineView::loadFinished, this, [this](bool ok) {
+  connect(view_, &QWebEngineView::loadFinished, this, [this, guarded](bool ok) {
+    if (!ok && guarded->takeRefusal()) return;  // the page stays as it was
     QString url = view_->url().toString();
     if (loadFinishedHandler_) loadFinishedHandler_(url, ok);
     emit loadFinished(url, ok);
@@ -88,6 +118,10 @@ void WebView::runScript(const QString& script, std::function<void(const QString&
 
 void WebView::setLoadFinishedHandler(std::function<void(const QString&, bool)> handler) {
   loadFinishedHandler_ = std::move(handler);
+}
+
+void WebView::setNavigationFilter(std::function<bool(const QUrl&)> filter) {
+  navigationFilter_ = std::move(filter);
 }
 
 void WebView::setNativeCallHandler(std::function<QString(const QString&, const QString&)> handler) {

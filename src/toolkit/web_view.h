@@ -35,6 +35,12 @@ class WebView : public QWidget {
   void runScript(const QString& script, std::function<void(const QString&)> done);
 
   void setLoadFinishedHandler(std::function<void(const QString& url, bool ok)> handler);
+
+  // Decides which navigations the page may follow (links, redirects, script
+  // and form navigations of the page and its frames, and the view's own
+  // loads); a refused one is not followed. No filter: every navigation is
+  // followed. The page never opens windows of its own.
+  void setNavigationFilter(std::function<bool(const QUrl& url)> filter);
   void setNativeCallHandler(std::function<QString(const QString& method, const QString& content)> handler);
 
   QWebEngineView* view() const { return view_; }
@@ -44,12 +50,14 @@ class WebView : public QWidget {
 
  private:
   friend class NativeBridge;
+  friend class GuardedPage;
   QString callNative(const QString& method, const QString& content);
 
   QWebEngineView* view_ = nullptr;
   QWebChannel* channel_ = nullptr;
   NativeBridge* bridge_ = nullptr;
   std::function<void(const QString&, bool)> loadFinishedHandler_;
+  std::function<bool(const QUrl&)> navigationFilter_;
   std::function<QString(const QString&, const QString&)> nativeHandler_;
 };
 

@@ -305,6 +305,12 @@ void Window::killTimer(int id) {
   }
 }
 
+bool Window::hasTimer(int id) const {
+  for (const auto& [qtId, callerId] : timers_)
+    if (callerId == id) return true;
+  return false;
+}
+
 void Window::timerEvent(QTimerEvent* event) {
   auto it = timers_.find(event->timerId());
   if (it != timers_.end()) {

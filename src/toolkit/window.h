@@ -91,6 +91,8 @@ class Window : public QWidget {
   // Timers by the caller's own ids; onTimer(id) fires on the window thread.
   void setTimer(int id, int milliseconds);
   void killTimer(int id);
+  // Whether the timer of that caller id runs.
+  bool hasTimer(int id) const;
 
   void minimizeWindow() { showMinimized(); }
 

@@ -5,6 +5,11 @@
 // the start-up re-validation of a stored login (message 1038).
 #include <QtGlobal>
 
+#include <memory>
+#include <optional>
+#include <utility>
+
+class QLabel;
 class QString;
 
 namespace norvane::toolkit {
@@ -37,7 +42,18 @@ class UserView {
   void stop();
 
  private:
+  struct Worker;
+
+  void login();
+  void showLoggedIn();
+  void showLoggedOut();
+  void finishWorker();
+  void setNicknameEnabled(bool enabled);
+  QLabel* nicknameLabel();
+
   toolkit::Window& window_;
+  std::unique_ptr<Worker> worker_;
+  std::optional<std::pair<int, int>> skinWidths_;  // "tabUser" minimum and maximum width
 };
 
 }  // namespace norvane
