@@ -1,0 +1,185 @@
+#include "reports/name_report_window.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QWidget>
+
+#include "reports/name_strip.h"
+#include "reports/report_launcher.h"
+#include "service/json_access.h"
+#include "shell/message_box.h"
+#include "shell/text_table.h"
+
+namespace norvane::reports {
+
+const char* const CQuMingResultWnd::kTabOptions[kNamePageCount] = {
+    "tabZhongheTishi", "tabBaziFenxi", "tabSancaiWuge", "tabHoutianBujiu",
+    "tabShuxiangFenxi", "tabShengriMima", "tabXingzhuo"};
+
+namespace {
+
+constexpr int kHeaderPlaces = 4;
+constexpr int kBadgeStep = 30;
+
+QString text(const Json::Value& array, Json::ArrayIndex i) {
+  const Json::Value& a = jsonArray(array);
+  return QString::fromStdString(i < a.size() ? jsonText(a[i]) : std::string());
+}
+
+void moveToX(QWidget* w, int x) {
+  if (w != nullptr) w->move(x, w->y());
+}
+
+}  // namespace
+
+CQuMingResultWnd::CQuMingResultWnd(const NameRecord& record, QWidget* parent)
+    : ReportWindow(QStringLiteral("QuMingResult.xml"), QStringLiteral("tabQumingResult"), parent), current_(record) {}
+
+CQuMingResultWnd::~CQuMingResultWnd() { waitForWorker(); }
+
+void CQuMingResultWnd::notify(const QString& type, const QString& sender) {
+  if (type == QLatin1String("windowinit")) {
+    initReport(true);
+    AreaLocation location;
+    if (knowledgeDb().areaLocation(current_.CityId, location)) {
+      place_.longitude = location.longitude;
+      place_.latitude = location.latitude;
+      place_.place = shortenPlaceName(location.place);
+    }
+    if (source_ != nullptr) {
+      fillStrip();
+    } else if (QWidget* strip = control(QStringLiteral("bottomNameList"))) {
+      strip->setVisible(false);
+    }
+    startAnalysis();
+    return;
+  }
+  if (type != QLatin1String("click")) return;
+  if (sender == QLatin1String("btnClose")) {
+    waitForWorker();
+    requestClose();
+    return;
+  }
+  for (int page = 0; page < kNamePageCount; ++page) {
+    if (sender == QLatin1String(kTabOptions[page])) {
+      navigateTo(namePageTemplate(page));
+      return;
+    }
+  }
+  if (int index = nameOptionIndex(sender); index >= 0) {
+    selectName(index);
+  } else if (sender == QLatin1String("btnPrePageQuming")) {
+    if (source_ != nullptr) source_->previousPage();
+  } else if (sender == QLatin1String("btnNextPageQuming")) {
+    if (source_ != nullptr) source_->nextPage();
+  }
+}
+
+void CQuMingResultWnd::startAnalysis() {
+  // The request is filled here, on the window thread; the worker only runs it.
+  query_.Xing = current_.Xing;
+  query_.Ming = current_.Ming;
+  query_.Birthday = current_.Birthday;
+  query_.Gender = current_.Gender;
+  query_.Longitude = current_.Longitude;
+  query_.m = 1;
+  startWorker([this] { return query_.run(); });
+}
+
+void CQuMingResultWnd::selectName(int index) {
+  if (source_ == nullptr) return;
+  const std::vector<NameRecord>& names = source_->currentNames();
+  if (index < 0 || static_cast<std::size_t>(index) >= names.size()) return;
+  current_ = names[static_cast<std::size_t>(index)];
+  showLoadingView();
+  if (workerRunning()) {
+    restartWanted_ = true;  // started when the running request has answered
+  } else {
+    startAnalysis();
+  }
+}
+
+void CQuMingResultWnd::onReportResult(ServiceStatus status) {
+  if (restartWanted_) {
+    // That answer was for a name no longer chosen.
+    restartWanted_ = false;
+    startAnalysis();
+    return;
+  }
+  if (status != kStatusOk) {
+    ShowMessage(statusTextKey(status), this, MB_ERROR_ICON);
+    requestClose();
+    return;
+  }
+  fillHeader();
+  selectTab(0);
+  navigateTo(namePageTemplate(0));
+  showContentView();
+}
+
+void CQuMingResultWnd::selectTab(int page) {
+  if (auto* tab = control<QPushButton>(QString::fromLatin1(kTabOptions[page]))) tab->setChecked(true);
+}
+
+void CQuMingResultWnd::fillHeader() {
+  const Json::Value& name = jsonMember(query_.Data, "name");
+  const Json::Value& words = jsonArray(jsonMember(name, "words"));
+  // The header has four places; a longer answer shows its first four.
+  const int n = static_cast<int>(std::min<Json::ArrayIndex>(words.size(), kHeaderPlaces));
+  for (int i = 1; i <= kHeaderPlaces; ++i) {
+    const bool shown = i <= n;
+    const Json::ArrayIndex at = static_cast<Json::ArrayIndex>(i - 1);
+    auto set = [&](const char* pattern, const char* member) {
+      auto* label = control<QLabel>(QString::fromLatin1(pattern).arg(i));
+      if (label == nullptr) return;
+      label->setTextFormat(Qt::PlainText);
+      label->setText(shown ? text(jsonMember(name, member), at) : QString());
+      label->setVisible(shown);
+    };
+    set("MingZhi_%1", "words");
+    set("MingZhi_PY_%1", "py");
+    set("Wuxing_%1", "wx");
+    set("Jixiong_%1", "jx");
+  }
+  int x = headerColumnX(n);
+  for (int i = 1; i <= n; ++i, x += kBadgeStep) {
+    moveToX(control(QStringLiteral("Wuxing_%1").arg(i)), x);
+    moveToX(control(QStringLiteral("Jixiong_%1").arg(i)), x);
+  }
+  // The row captions follow the last mark.
+  moveToX(control(QStringLiteral("WuxingCaption")), x + 4);
+  moveToX(control(QStringLiteral("JixiongCaption")), x + 4);
+
+  const double total = static_cast<float>(jsonDouble(jsonMember(jsonMember(query_.Data, "score"), "total")));
+  std::string score;
+  if (!formatText(GetText("Score"), {total}, score)) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%0.2f", total);
+    score = buffer;
+  }
+  if (auto* label = control<QLabel>(QStringLiteral("score"))) {
+    label->setTextFormat(Qt::PlainText);
+    label->setText(QString::fromStdString(score));
+  }
+}
+
+void CQuMingResultWnd::fillStrip() {
+  if (source_ == nullptr) return;
+  fillNameStrip(*this, source_->currentNames(), current_, false, source_);
+  if (QWidget* strip = control(QStringLiteral("bottomNameList"))) strip->setVisible(true);
+}
+
+void CQuMingResultWnd::onNewNamePage() {
+  if (source_ == nullptr || source_->currentNames().empty()) return;
+  current_ = source_->currentNames().front();
+  fillStrip();
+}
+
+void CQuMingResultWnd::onTemplateLoaded(const QString& url) {
+  const int page = namePageForUrl(url.toStdString());
+  if (page < 0) return;
+  host().send(buildPageData(page, query_.Data, knowledgeDb(), current_, place_));
+  shownPage_ = page;
+}
+
+}  // namespace norvane::reports
