@@ -1,0 +1,327 @@
+// The report templates in the real web engine: each is loaded from the built
+// content folder and filled the way the report windows fill it (SetData with
+// string literals after the load), then the page is read back.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include <functional>
+#include <memory>
+#include <unistd.h>
+
+#include "page_script.h"
+
+namespace norvane::content {
+namespace {
+
+const char* const kPages[] = {"zongh", "baz", "sanc", "hout", "shux", "shengr", "xingz", "xiaoming", "yuns"};
+
+// Keeps the page's console messages: script errors and resources the
+// page's security policy refused show up there.
+class RecordingPage : public QWebEnginePage {
+ public:
+  using QWebEnginePage::QWebEnginePage;
+  QStringList problems;
+
+ protected:
+  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message, int line,
+                                const QString& source) override {
+    if (level != InfoMessageLevel) problems << QStringLiteral("%1 (%2:%3)").arg(message, source).arg(line);
+  }
+};
+
+class ContentTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) return;
+    if (::geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");  // the sandbox cannot run as root
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-dev-shm-usage --disable-gpu");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    static int argc = 1;
+    static char name[] = "content_tests";
+    static char* argv[] = {name, nullptr};
+    if (QApplication::instance() == nullptr) new QApplication(argc, argv);
+  }
+
+  void SetUp() override {
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+      GTEST_SKIP() << "the web view needs a display: run under xvfb-run (scripts/test does)";
+    view_ = std::make_unique<QWebEngineView>();
+    page_ = new RecordingPage(view_.get());
+    view_->setPage(page_);
+    view_->resize(690, 460);
+    view_->show();
+  }
+
+  void TearDown() override { view_.reset(); }
+
+  static PageFixture fixture(const QString& page) {
+    PageFixture f;
+    QString error;
+    QString path = QStringLiteral(NORVANE_SOURCE_DIR "/tests/content/fixtures/%1.json").arg(page);
+    EXPECT_TRUE(loadFixture(path, f, error)) << error.toStdString();
+    return f;
+  }
+
+  // Loads a template of the built content folder; true when it loaded.
+  bool load(const QString& templateName) {
+    bool finished = false, ok = false;
+    auto connection = QObject::connect(view_.get(), &QWebEngineView::loadFinished, [&](bool result) {
+      finished = true;
+      ok = result;
+    });
+    view_->load(QUrl::fromLocalFile(QStringLiteral(NORVANE_BIN_DIR "/content/") + templateName));
+    waitUntil([&] { return finished; });
+    QObject::disconnect(connection);
+    return ok;
+  }
+
+  static bool waitUntil(const std::function<bool()>& done, int ms = 20000) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+  }
+
+  // Runs a script and returns its result as text.
+  QString eval(const QString& script) {
+    QString result;
+    bool done = false;
+    page_->runJavaScript(script, [&](const QVariant& v) {
+      result = v.toString();
+      done = true;
+    });
+    EXPECT_TRUE(waitUntil([&] { return done; })) << "no answer to " << script.toStdString();
+    return result;
+  }
+
+  // Calls SetData as the report windows do; "ok" or the exception it threw.
+  QString setData(const QStringList& arguments) {
+    return eval(QStringLiteral("(function () { try { %1; return 'ok'; } catch (e) { return 'threw: ' + e; } })()")
+                    .arg(setDataCall(arguments)));
+  }
+
+  QString pageText() { return eval(QStringLiteral("document.body.innerText")); }
+  QString pageErrors() { return eval(QStringLiteral("window.Report ? JSON.stringify(Report.errors) : 'no Report'")); }
+
+  // Loads, fills and checks that nothing went wrong on the way.
+  void fill(const QString& templateName, const QStringList& arguments, const std::string& what) {
+    ASSERT_TRUE(load(templateName)) << what;
+    EXPECT_EQ(setData(arguments), QStringLiteral("ok")) << what;
+    EXPECT_EQ(pageErrors(), QStringLiteral("[]")) << what;
+    EXPECT_TRUE(page_->problems.isEmpty()) << what << ": " << page_->problems.join(QLatin1Char('\n')).toStdString();
+    page_->problems.clear();
+  }
+
+  std::unique_ptr<QWebEngineView> view_;
+  RecordingPage* page_ = nullptr;
+};
+
+TEST_F(ContentTest, EveryTemplateShowsItsPageData) {
+  for (const char* name : kPages) {
+    PageFixture f = fixture(QString::fromLatin1(name));
+    fill(f.templateName, f.arguments, name);
+    QString text = pageText();
+    ASSERT_FALSE(f.shows.isEmpty()) << name;
+    for (const QString& s : f.shows)
+      EXPECT_TRUE(text.contains(s)) << name << " does not show \"" << s.toStdString() << "\"";
+    EXPECT_FALSE(text.contains(QStringLiteral("<br>"))) << name << " shows a line-break mark as text";
+  }
+}
+
+// Appends `tail` to every text of a page-data value.
+QJsonValue withTail(const QJsonValue& v, const QString& tail) {
+  if (v.isString()) return v.toString() + tail;
+  if (v.isArray()) {
+    QJsonArray a;
+    for (const QJsonValue& e : v.toArray()) a.append(withTail(e, tail));
+    return a;
+  }
+  if (v.isObject()) {
+    QJsonObject o;
+    const QJsonObject in = v.toObject();
+    for (auto it = in.begin(); it != in.end(); ++it) o.insert(it.key(), withTail(it.value(), tail));
+    return o;
+  }
+  return v;
+}
+
+// The page data with every text (of the JSON forms: every text member) changed.
+QStringList transformed(const PageFixture& f, const std::function<QJsonValue(const QJsonValue&)>& change) {
+  QStringList out;
+  for (const QString& a : f.arguments) {
+    QJsonDocument doc = QJsonDocument::fromJson(a.toUtf8());
+    if (doc.isObject()) out << QString::fromUtf8(QJsonDocument(change(doc.object()).toObject()).toJson(QJsonDocument::Compact));
+    else out << change(QJsonValue(a)).toString();
+  }
+  return out;
+}
+
+TEST_F(ContentTest, HostileTextsShowAsTextAndRunNothing) {
+  // Quotes, backslashes, a script end, markup with a handler and a line
+  // separator: the page must show them literally and run none of it.
+  const QString hostile = QStringLiteral(
+      "'\"\\' </script><script>window.ran=1</script><img src=x onerror=\"window.ran=2\"><b>粗</b>&amp; \\u0041 \u2028末");
+  for (const char* name : kPages) {
+    PageFixture f = fixture(QString::fromLatin1(name));
+    fill(f.templateName, transformed(f, [&](const QJsonValue& v) { return withTail(v, hostile); }), name);
+    EXPECT_EQ(eval(QStringLiteral("typeof window.ran")), QStringLiteral("undefined")) << name;
+    EXPECT_EQ(eval(QStringLiteral("document.querySelectorAll('img, b, script:not([src])').length")), QStringLiteral("0"))
+        << name << " turned a text into markup";
+    QString text = pageText();
+    EXPECT_TRUE(text.contains(QStringLiteral("'\"\\' </script><script>window.ran=1</script><img src=x onerror=\"window.ran=2\">"
+                                             "<b>粗</b>&amp; \\u0041 ")))
+        << name << " does not show the text as it was";
+
+    // The page's policy itself refuses inline script, so markup that slipped
+    // in some other way could not run either.
+    eval(QStringLiteral("var s = document.createElement('script'); s.textContent = 'window.inline = 1';"
+                        "document.body.appendChild(s); true"));
+    EXPECT_EQ(eval(QStringLiteral("typeof window.inline")), QStringLiteral("undefined")) << name;
+    page_->problems.clear();
+  }
+}
+
+// Every text, number and flag of a page-data value replaced by `leaf`.
+QJsonValue replaceLeaves(const QJsonValue& v, const QJsonValue& leaf) {
+  if (v.isArray()) {
+    QJsonArray a;
+    for (const QJsonValue& e : v.toArray()) a.append(replaceLeaves(e, leaf));
+    return a;
+  }
+  if (v.isObject()) {
+    QJsonObject o;
+    const QJsonObject in = v.toObject();
+    for (auto it = in.begin(); it != in.end(); ++it) o.insert(it.key(), replaceLeaves(it.value(), leaf));
+    return o;
+  }
+  return leaf;
+}
+
+// Every member of the page-data object itself replaced by `value`.
+QJsonValue replaceMembers(const QJsonValue& v, const QJsonValue& value) {
+  if (!v.isObject()) return v;
+  QJsonObject o = v.toObject();
+  for (auto it = o.begin(); it != o.end(); ++it) it.value() = value;
+  return o;
+}
+
+// Sparse arrays: a null before and after every element.
+QJsonValue withNulls(const QJsonValue& v) {
+  if (v.isArray()) {
+    QJsonArray a;
+    for (const QJsonValue& e : v.toArray()) {
+      a.append(QJsonValue::Null);
+      a.append(withNulls(e));
+    }
+    a.append(QJsonValue::Null);
+    return a;
+  }
+  if (v.isObject()) {
+    QJsonObject o;
+    const QJsonObject in = v.toObject();
+    for (auto it = in.begin(); it != in.end(); ++it) o.insert(it.key(), withNulls(it.value()));
+    return o;
+  }
+  return v;
+}
+
+// Arrays where objects are expected and the reverse, everywhere.
+QJsonValue swapContainers(const QJsonValue& v) {
+  if (v.isArray()) {
+    QJsonObject o;
+    int i = 0;
+    for (const QJsonValue& e : v.toArray()) o.insert(QString::number(i++), swapContainers(e));
+    return o;
+  }
+  if (v.isObject()) {
+    QJsonArray a;
+    for (const QJsonValue& e : v.toObject()) a.append(swapContainers(e));
+    return a;
+  }
+  return v;
+}
+
+TEST_F(ContentTest, BrokenPageDataNeverStopsThePage) {
+  struct Case {
+    const char* what;
+    std::function<QStringList(const PageFixture&)> arguments;
+  };
+  auto leaves = [](QJsonValue leaf) {
+    return [leaf](const PageFixture& f) {
+      return transformed(f, [&](const QJsonValue& v) { return v.isObject() ? replaceLeaves(v, leaf) : v; });
+    };
+  };
+  auto members = [](QJsonValue value) {
+    return [value](const PageFixture& f) {
+      return transformed(f, [&](const QJsonValue& v) { return replaceMembers(v, value); });
+    };
+  };
+  const Case cases[] = {
+      {"no arguments", [](const PageFixture&) { return QStringList{}; }},
+      {"empty text", [](const PageFixture& f) { return QStringList(f.arguments.size(), QString()); }},
+      {"text that is not JSON", [](const PageFixture& f) { return QStringList(f.arguments.size(), QStringLiteral("{\"a\":")); }},
+      {"JSON null and an array", [](const PageFixture&) { return QStringList{QStringLiteral("null"), QStringLiteral("[1,2]")}; }},
+      {"an empty object", [](const PageFixture&) { return QStringList{QStringLiteral("{}"), QStringLiteral("{}")}; }},
+      {"every member null", members(QJsonValue::Null)},
+      {"every member a text", members(QJsonValue(QStringLiteral("文")))},
+      {"every member an empty array", members(QJsonArray{})},
+      {"every value null", leaves(QJsonValue::Null)},
+      {"every value a number", leaves(QJsonValue(7))},
+      {"every value a text", leaves(QJsonValue(QStringLiteral("文")))},
+      {"every value an empty object", leaves(QJsonObject{})},
+      {"nulls around every array element", [](const PageFixture& f) { return transformed(f, withNulls); }},
+      {"arrays and objects swapped", [](const PageFixture& f) { return transformed(f, swapContainers); }},
+  };
+  for (const char* name : kPages) {
+    PageFixture f = fixture(QString::fromLatin1(name));
+    for (const Case& c : cases) {
+      std::string what = std::string(name) + ", " + c.what;
+      fill(f.templateName, c.arguments(f), what);
+      EXPECT_FALSE(eval(QStringLiteral("document.querySelector('h1') ? document.querySelector('h1').textContent : ''")).isEmpty())
+          << what << ": the page lost its title";
+    }
+  }
+}
+
+TEST_F(ContentTest, MissingPiecesAreLeftOutAndTheRestIsShown) {
+  // Sparse arrays of the report data hold nulls where a lookup found nothing;
+  // unfilled placeholders of the client's text templates are not shown.
+  struct Case {
+    const char* page;
+    const char* data;
+    QStringList shows;
+    QStringList hides;
+  };
+  const Case cases[] = {
+      {"xiaoming.html", R"({"hz":[null,"宝：宝贵、珍宝。"],"sx":[null,"宝：忌：冲。"]})",
+       {QStringLiteral("宝贵、珍宝。"), QStringLiteral("冲。")}, {QStringLiteral("null")}},
+      {"yuns.html", R"({"name":"李白","list":[null,["2","吉","地泽临","运势上升。"],null],"yunshi":null})",
+       {QStringLiteral("2．地泽临"), QStringLiteral("运势上升。"), QStringLiteral("李白")}, {QStringLiteral("null")}},
+      {"baz.html", R"({"sclm":["日时解读。","{2}","纳音之外","",null]})",
+       {QStringLiteral("日时解读。"), QStringLiteral("纳音之外")}, {QStringLiteral("{2}"), QStringLiteral("null")}},
+      {"sanc.html", R"({"wuge":{"tg":["天格","{2}","{3}","{4}","{5}","{6}"],"rg":["人格","24（火）","吉","","",""]}})",
+       {QStringLiteral("24"), QStringLiteral("人格")}, {QStringLiteral("{2}"), QStringLiteral("{6}")}},
+      {"zongh.html", R"({"time":{"sr":"2020-2-8 09:05:00","csd":"","xsr":"","jd":0,"wd":0,"nl":"庚子年正月十五巳时"},"hz":null})",
+       {QStringLiteral("2020-2-8 09:05:00"), QStringLiteral("庚子年正月十五巳时")},
+       {QStringLiteral("经纬度"), QStringLiteral("合计校正")}},
+  };
+  for (const Case& c : cases) {
+    fill(QString::fromLatin1(c.page), {QString::fromUtf8(c.data)}, c.page);
+    QString text = pageText();
+    for (const QString& s : c.shows) EXPECT_TRUE(text.contains(s)) << c.page << " misses " << s.toStdString();
+    for (const QString& s : c.hides) EXPECT_FALSE(text.contains(s)) << c.page << " shows " << s.toStdString();
+  }
+}
+
+}  // namespace
+}  // namespace norvane::content
