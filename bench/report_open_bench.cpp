@@ -29,6 +29,7 @@
 #include "reports/fortune_report_window.h"
 #include "reports/name_report_window.h"
 #include "reports/nickname_report_window.h"
+#include "reports/report_launcher.h"
 #include "service/endpoints.h"
 #include "toolkit/skin_archive.h"
 #include "toolkit/web_view.h"
@@ -114,6 +115,20 @@ double timedOpen(const norvane::NameRecord& record, std::vector<double>* tabTime
   delete w;
   return opened;
 }
+
+// A page of ten names for the photograph of the bottom strip.
+class FixedPage : public norvane::reports::NamePageSource {
+ public:
+  explicit FixedPage(std::vector<norvane::NameRecord> names) : names_(std::move(names)) {}
+  const std::vector<norvane::NameRecord>& currentNames() const override { return names_; }
+  bool canGoPrevious() const override { return false; }
+  bool canGoNext() const override { return true; }
+  void previousPage() override {}
+  void nextPage() override {}
+
+ private:
+  std::vector<norvane::NameRecord> names_;
+};
 
 template <class Window>
 void photographSingle(Window* w, const QString& name) {
@@ -214,6 +229,28 @@ int main(int argc, char** argv) {
   }
 
   if (!shotsDir.isEmpty()) {
+    // The bottom strip, and the window enlarged.
+    std::vector<norvane::NameRecord> names;
+    const char* given[] = {"明轩", "子涵", "雨桐", "浩然", "思远", "嘉懿", "若曦", "梓萱", "一诺", "天佑"};
+    for (int i = 0; i < 10; ++i) {
+      norvane::NameRecord r = record;
+      r.Ming = given[i];
+      r.FengShu = 95.5f - static_cast<float>(i) * 1.25f;
+      names.push_back(r);
+    }
+    FixedPage page(names);
+    auto* w = new CQuMingResultWnd(names[0]);
+    w->setNamePage(&page);
+    w->create();
+    w->centerWindow();
+    w->show();
+    if (waitUntil([&] { return w->shownPage() == 0; }) && waitForScriptsToRun(*w)) shoot(QStringLiteral("name-strip"));
+    w->resize(1080, 740);
+    w->centerWindow();
+    w->control<QAbstractButton>(QString::fromLatin1(CQuMingResultWnd::kTabOptions[2]))->click();
+    if (waitUntil([&] { return w->shownPage() == 2; }) && waitForScriptsToRun(*w)) shoot(QStringLiteral("name-enlarged"));
+    delete w;
+
     norvane::NameRecord nickname = record;
     nickname.Xing = "李";
     nickname.Ming = "小宝";

@@ -1,5 +1,7 @@
 #include "reports/fortune_report_window.h"
 
+#include <QLabel>
+
 #include "reports/page_data.h"
 #include "shell/message_box.h"
 
@@ -13,6 +15,10 @@ CYunsiResultWnd::~CYunsiResultWnd() { waitForWorker(); }
 void CYunsiResultWnd::notify(const QString& type, const QString& sender) {
   if (type == QLatin1String("windowinit")) {
     initReport(false);
+    if (auto* title = control<QLabel>(QStringLiteral("Title"))) {
+      title->setTextFormat(Qt::PlainText);
+      title->setText(QStringLiteral("姓名运势 · ") + QString::fromStdString(surname_ + givenName_));
+    }
     startWorker([this] { return query_.run(surname_, givenName_); });
   } else if (type == QLatin1String("click") && sender == QLatin1String("btnClose")) {
     requestClose();  // the destructor waits for a running worker

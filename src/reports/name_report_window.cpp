@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
 #include <QWidget>
 
 #include "reports/name_strip.h"
@@ -24,6 +25,22 @@ constexpr int kBadgeStep = 30;
 QString text(const Json::Value& array, Json::ArrayIndex i) {
   const Json::Value& a = jsonArray(array);
   return QString::fromStdString(i < a.size() ? jsonText(a[i]) : std::string());
+}
+
+// The colour class of a five-element mark ("" for any other text).
+const char* elementClass(const QString& mark) {
+  static const std::pair<const char16_t*, const char*> classes[] = {
+      {u"木", "wood"}, {u"火", "fire"}, {u"土", "earth"}, {u"金", "metal"}, {u"水", "water"}};
+  for (const auto& [element, name] : classes)
+    if (mark == QString::fromUtf16(element)) return name;
+  return "";
+}
+
+// Sets a style property and lets the style sheet see the new value.
+void setStyleProperty(QWidget* w, const char* name, const char* value) {
+  w->setProperty(name, QString::fromLatin1(value));
+  w->style()->unpolish(w);
+  w->style()->polish(w);
 }
 
 void moveToX(QWidget* w, int x) {
@@ -112,6 +129,10 @@ void CQuMingResultWnd::onReportResult(ServiceStatus status) {
     return;
   }
   fillHeader();
+  if (auto* title = control<QLabel>(QStringLiteral("Title"))) {
+    title->setTextFormat(Qt::PlainText);
+    title->setText(QStringLiteral("姓名分析报告 · ") + QString::fromStdString(current_.Xing + current_.Ming));
+  }
   selectTab(0);
   navigateTo(namePageTemplate(0));
   showContentView();
@@ -140,6 +161,10 @@ void CQuMingResultWnd::fillHeader() {
     set("MingZhi_PY_%1", "py");
     set("Wuxing_%1", "wx");
     set("Jixiong_%1", "jx");
+    if (auto* mark = control<QLabel>(QStringLiteral("Wuxing_%1").arg(i)))
+      setStyleProperty(mark, "element", elementClass(mark->text()));
+    if (auto* mark = control<QLabel>(QStringLiteral("Jixiong_%1").arg(i)))
+      setStyleProperty(mark, "luck", mark->text().contains(QStringLiteral("凶")) ? "bad" : "good");
   }
   int x = headerColumnX(n);
   for (int i = 1; i <= n; ++i, x += kBadgeStep) {

@@ -1,5 +1,7 @@
 #include "reports/nickname_report_window.h"
 
+#include <QLabel>
+
 #include "reports/name_strip.h"
 #include "reports/page_data.h"
 #include "reports/report_launcher.h"
@@ -64,6 +66,10 @@ void CXiaomingResultWnd::onReportResult(ServiceStatus status) {
     ShowMessage(statusTextKey(status), this, MB_ERROR_ICON);
     requestClose();
     return;
+  }
+  if (auto* title = control<QLabel>(QStringLiteral("Title"))) {
+    title->setTextFormat(Qt::PlainText);
+    title->setText(QStringLiteral("小名分析报告 · ") + QString::fromStdString(current_.Ming));
   }
   navigateTo("xiaoming.html");
   showContentView();
