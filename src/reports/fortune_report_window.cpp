@@ -20,6 +20,7 @@ void CYunsiResultWnd::notify(const QString& type, const QString& sender) {
       title->setText(QStringLiteral("姓名运势 · ") + QString::fromStdString(surname_ + givenName_));
     }
     startWorker([this] { return query_.run(surname_, givenName_); });
+    loadTemplateEarly("yuns.html");
   } else if (type == QLatin1String("click") && sender == QLatin1String("btnClose")) {
     requestClose();  // the destructor waits for a running worker
   }
@@ -31,7 +32,7 @@ void CYunsiResultWnd::onReportResult(ServiceStatus status) {
     requestClose();
     return;
   }
-  navigateTo("yuns.html");
+  showTemplate("yuns.html");
   showContentView();
 }
 

@@ -69,6 +69,7 @@ void CQuMingResultWnd::notify(const QString& type, const QString& sender) {
       strip->setVisible(false);
     }
     startAnalysis();
+    loadTemplateEarly(namePageTemplate(0));
     return;
   }
   if (type != QLatin1String("click")) return;
@@ -134,7 +135,7 @@ void CQuMingResultWnd::onReportResult(ServiceStatus status) {
     title->setText(QStringLiteral("姓名分析报告 · ") + QString::fromStdString(current_.Xing + current_.Ming));
   }
   selectTab(0);
-  navigateTo(namePageTemplate(0));
+  showTemplate(namePageTemplate(0));
   showContentView();
 }
 

@@ -23,6 +23,7 @@ void CXiaomingResultWnd::notify(const QString& type, const QString& sender) {
       strip->setVisible(false);
     }
     startAnalysis();
+    loadTemplateEarly("xiaoming.html");
     return;
   }
   if (type != QLatin1String("click")) return;
@@ -71,7 +72,7 @@ void CXiaomingResultWnd::onReportResult(ServiceStatus status) {
     title->setTextFormat(Qt::PlainText);
     title->setText(QStringLiteral("小名分析报告 · ") + QString::fromStdString(current_.Ming));
   }
-  navigateTo("xiaoming.html");
+  showTemplate("xiaoming.html");
   showContentView();
 }
 

@@ -72,9 +72,32 @@ void ReportWindow::navigateTo(const char* templateName) {
   if (web_ != nullptr) web_->navigate(pageUrl(QString::fromLatin1(templateName)));
 }
 
+void ReportWindow::loadTemplateEarly(const char* templateName) {
+  if (web_ == nullptr) return;
+  earlyUrl_ = pageUrl(QString::fromLatin1(templateName));
+  early_ = EarlyLoad::Loading;
+  web_->navigate(earlyUrl_);
+}
+
+void ReportWindow::showTemplate(const char* templateName) {
+  const QString url = pageUrl(QString::fromLatin1(templateName));
+  const EarlyLoad state = url == earlyUrl_ ? early_ : EarlyLoad::None;
+  answerShown_ = true;
+  early_ = EarlyLoad::None;
+  earlyUrl_.clear();
+  if (state == EarlyLoad::Loaded) {
+    onTemplateLoaded(url);
+  } else if (state == EarlyLoad::None) {
+    navigateTo(templateName);
+  }
+  // Still loading: its load-finished notification fills it.
+}
+
 bool ReportWindow::onMessage(unsigned number, quintptr wParam) {
   if (number == kMessageReportResult) {
     waitForWorker();  // posting was the worker's last action
+    // The user closed the window while the request ran: no page, no message.
+    if (closeRequested_) return true;
     onReportResult(static_cast<ServiceStatus>(static_cast<unsigned>(wParam)));
     return true;
   }
@@ -85,10 +108,26 @@ bool ReportWindow::onMessage(unsigned number, quintptr wParam) {
   return false;
 }
 
+bool ReportWindow::onCloseRequest() {
+  closeRequested_ = true;
+  return true;
+}
+
 void ReportWindow::onPageLoaded(toolkit::WebView* view, const QString& url, bool ok) {
-  // A failed load sends nothing. While a worker runs the request's results
-  // are its own; the page is loaded again when its answer is in.
-  if (!ok || view != web_ || workerRunning()) return;
+  // A failed load sends nothing, and nothing is sent before an answer is
+  // shown. While a worker runs the request's results are its own.
+  if (view != web_) return;
+  if (early_ == EarlyLoad::Loading) {
+    // The early load: kept for the answer, or forgotten when it failed (the
+    // answer then loads the template again).
+    if (ok && workerRunning()) {
+      early_ = EarlyLoad::Loaded;
+      return;
+    }
+    early_ = EarlyLoad::None;
+    earlyUrl_.clear();
+  }
+  if (!ok || workerRunning() || !answerShown_) return;
   onTemplateLoaded(url);
 }
 

@@ -59,6 +59,13 @@ class ReportWindow : public toolkit::Window {
   void showContentView();
   // Loads a template of the content folder into the web view.
   void navigateTo(const char* templateName);
+  // Starts loading the template the first answer will be shown in while the
+  // request still runs (behind the loading view), so that the page is ready
+  // when the answer arrives.
+  void loadTemplateEarly(const char* templateName);
+  // Shows the answer in a template: fills the early-loaded page when that is
+  // the one, otherwise loads it (the page is filled when it has loaded).
+  void showTemplate(const char* templateName);
 
   // The worker's status, on the window thread, after the worker has ended.
   virtual void onReportResult(ServiceStatus status) = 0;
@@ -67,6 +74,7 @@ class ReportWindow : public toolkit::Window {
   virtual void onNewNamePage() {}
 
   bool onMessage(unsigned number, quintptr wParam) override;
+  bool onCloseRequest() override;
   void onPageLoaded(toolkit::WebView* view, const QString& url, bool ok) override;
 
  private:
@@ -75,6 +83,11 @@ class ReportWindow : public toolkit::Window {
   ReportHost host_;
   toolkit::WebView* web_ = nullptr;
   std::thread worker_;
+  enum class EarlyLoad { None, Loading, Loaded };
+  EarlyLoad early_ = EarlyLoad::None;
+  QString earlyUrl_;
+  bool answerShown_ = false;
+  bool closeRequested_ = false;  // an answer arriving after the close is dropped  // pages are filled only once an answer has been shown
   QBuffer* gifBytes_ = nullptr;
   QMovie* gif_ = nullptr;
 };

@@ -426,6 +426,45 @@ TEST_F(ReportWindowTest, FailedAnalysisShowsItsMessageAndCloses) {
   }
 }
 
+TEST_F(ReportWindowTest, MissingTemplateSendsNothingAndShowsNoMessage) {
+  fs::remove(fs::path(program_.path()) / "content" / "zongh.html");
+  seedAnalysis(test::fixtureRecord(), analysisOf(test::fixtureRecord()), false);
+  CQuMingResultWnd w(test::fixtureRecord());
+  std::vector<bool> loads;
+  ASSERT_TRUE(w.create());
+  QObject::connect(w.webView(), &toolkit::WebView::loadFinished, [&](const QString&, bool ok) { loads.push_back(ok); });
+  w.show();
+  ASSERT_TRUE(waitUntil([&] { return contentShown(w, "tabQumingResult") && !loads.empty(); }));
+  QApplication::processEvents();
+  EXPECT_EQ(w.shownPage(), -1);
+  EXPECT_EQ(w.host().lastScript(), QString());
+  // The other pages still load and fill.
+  w.control<QPushButton>(QStringLiteral("tabBaziFenxi"))->click();
+  ASSERT_TRUE(waitUntil([&] { return w.shownPage() == 1; }));
+  EXPECT_EQ(std::count(loads.begin(), loads.end(), true), 1);
+  EXPECT_GE(std::count(loads.begin(), loads.end(), false), 1);
+  EXPECT_TRUE(messages_.calls().empty());
+}
+
+TEST_F(ReportWindowTest, ClosingTheNameReportWaitsForItsAnalysis) {
+  SlowService slow;
+  ServiceEndpoints::initialize(program_.path(), data_.path(), slow.origin());
+  CQuMingResultWnd w(test::fixtureRecord());
+  bool closed = false;
+  QObject::connect(&w, &toolkit::Window::windowClosed, [&] { closed = true; });
+  ASSERT_TRUE(w.create());
+  w.show();
+  ASSERT_TRUE(w.workerRunning());
+  w.control<QPushButton>(QStringLiteral("btnClose"))->click();
+  EXPECT_FALSE(w.workerRunning()) << "the close waited for the worker";
+  ASSERT_TRUE(waitUntil([&] { return closed; }));
+  // The request's failure arrives after the close and is not shown.
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < 300) QApplication::processEvents(QEventLoop::AllEvents, 20);
+  EXPECT_TRUE(messages_.calls().empty());
+}
+
 TEST_F(ReportWindowTest, NicknameReportShowsItsPageAndTheNicknamesAlone) {
   NameRecord record = named("李", "宝宝贝", 88.25f);
   record.IsXiaoming = true;
