@@ -5,10 +5,7 @@
 #include <QStyle>
 #include <QWidget>
 
-#include "reports/name_strip.h"
-#include "reports/report_launcher.h"
 #include "service/json_access.h"
-#include "shell/message_box.h"
 #include "shell/text_table.h"
 
 namespace norvane::reports {
@@ -50,26 +47,12 @@ void moveToX(QWidget* w, int x) {
 }  // namespace
 
 CQuMingResultWnd::CQuMingResultWnd(const NameRecord& record, QWidget* parent)
-    : ReportWindow(QStringLiteral("QuMingResult.xml"), QStringLiteral("tabQumingResult"), parent), current_(record) {}
-
-CQuMingResultWnd::~CQuMingResultWnd() { waitForWorker(); }
+    : AnalysisReportWindow(QStringLiteral("QuMingResult.xml"), QStringLiteral("tabQumingResult"),
+                           Endpoint::NameAnalysis, false, record, parent) {}
 
 void CQuMingResultWnd::notify(const QString& type, const QString& sender) {
   if (type == QLatin1String("windowinit")) {
-    initReport(true);
-    AreaLocation location;
-    if (knowledgeDb().areaLocation(current_.CityId, location)) {
-      place_.longitude = location.longitude;
-      place_.latitude = location.latitude;
-      place_.place = shortenPlaceName(location.place);
-    }
-    if (source_ != nullptr) {
-      fillStrip();
-    } else if (QWidget* strip = control(QStringLiteral("bottomNameList"))) {
-      strip->setVisible(false);
-    }
-    startAnalysis();
-    loadTemplateEarly(namePageTemplate(0));
+    startReport(namePageTemplate(0));
     return;
   }
   if (type != QLatin1String("click")) return;
@@ -84,51 +67,20 @@ void CQuMingResultWnd::notify(const QString& type, const QString& sender) {
       return;
     }
   }
-  if (int index = nameOptionIndex(sender); index >= 0) {
-    selectName(index);
-  } else if (sender == QLatin1String("btnPrePageQuming")) {
-    if (source_ != nullptr) source_->previousPage();
-  } else if (sender == QLatin1String("btnNextPageQuming")) {
-    if (source_ != nullptr) source_->nextPage();
+  handleStripClick(sender);
+}
+
+void CQuMingResultWnd::prepareReport() {
+  // The birth place of the name the window opened with.
+  AreaLocation location;
+  if (knowledgeDb().areaLocation(current_.CityId, location)) {
+    place_.longitude = location.longitude;
+    place_.latitude = location.latitude;
+    place_.place = shortenPlaceName(location.place);
   }
 }
 
-void CQuMingResultWnd::startAnalysis() {
-  // The request is filled here, on the window thread; the worker only runs it.
-  query_.Xing = current_.Xing;
-  query_.Ming = current_.Ming;
-  query_.Birthday = current_.Birthday;
-  query_.Gender = current_.Gender;
-  query_.Longitude = current_.Longitude;
-  query_.m = 1;
-  startWorker([this] { return query_.run(); });
-}
-
-void CQuMingResultWnd::selectName(int index) {
-  if (source_ == nullptr) return;
-  const std::vector<NameRecord>& names = source_->currentNames();
-  if (index < 0 || static_cast<std::size_t>(index) >= names.size()) return;
-  current_ = names[static_cast<std::size_t>(index)];
-  showLoadingView();
-  if (workerRunning()) {
-    restartWanted_ = true;  // started when the running request has answered
-  } else {
-    startAnalysis();
-  }
-}
-
-void CQuMingResultWnd::onReportResult(ServiceStatus status) {
-  if (restartWanted_) {
-    // That answer was for a name no longer chosen.
-    restartWanted_ = false;
-    startAnalysis();
-    return;
-  }
-  if (status != kStatusOk) {
-    ShowMessage(statusTextKey(status), this, MB_ERROR_ICON);
-    requestClose();
-    return;
-  }
+void CQuMingResultWnd::onAnalysisShown() {
   fillHeader();
   if (auto* title = control<QLabel>(QStringLiteral("Title"))) {
     title->setTextFormat(Qt::PlainText);
@@ -187,18 +139,6 @@ void CQuMingResultWnd::fillHeader() {
     label->setTextFormat(Qt::PlainText);
     label->setText(QString::fromStdString(score));
   }
-}
-
-void CQuMingResultWnd::fillStrip() {
-  if (source_ == nullptr) return;
-  fillNameStrip(*this, source_->currentNames(), current_, false, source_);
-  if (QWidget* strip = control(QStringLiteral("bottomNameList"))) strip->setVisible(true);
-}
-
-void CQuMingResultWnd::onNewNamePage() {
-  if (source_ == nullptr || source_->currentNames().empty()) return;
-  current_ = source_->currentNames().front();
-  fillStrip();
 }
 
 void CQuMingResultWnd::onTemplateLoaded(const QString& url) {
