@@ -3,6 +3,7 @@
 function SetData(text) {
   'use strict';
   var R = Report;
+  R.received = Array.prototype.slice.call(arguments);
   var d = R.parse(text);
   var main = R.page('八字分析', '四柱八字、五行强弱与命理解读');
   if (!d) { R.empty(main, '没有收到这个名字的八字数据。'); return; }
@@ -105,6 +106,7 @@ function SetData(text) {
       p.appendChild(document.createTextNode('骨重 '));
       p.appendChild(R.el('span', 'weight', w));
       s.appendChild(p);
+      R.append(s, R.weightScale(l * 10 + (isNaN(q) ? 0 : q)));
       shown = true;
     }
     if (R.hasText(R.get(cgsm, 'js1'))) { s.appendChild(R.el('blockquote', 'verse', R.get(cgsm, 'js1'))); shown = true; }
@@ -116,14 +118,16 @@ function SetData(text) {
   R.section(main, '三命通会', function (s) {
     var titles = ['日干与时辰', '年柱纳音', '出生月令', '日主强弱', '五行盈缺'];
     var pieces = R.list(R.get(d, 'sclm'));
-    var shown = 0;
+    var details = R.el('div', 'details');
     for (var i = 0; i < pieces.length; i++) {
       var piece = pieces[i];
       if (!R.hasText(piece) || R.isPlaceholder(piece)) continue;
-      s.appendChild(R.el('h3', null, titles[i] || '解读'));
-      R.append(s, R.paragraphs(piece));
-      shown++;
+      var box = R.el('div');
+      box.appendChild(R.el('h3', null, titles[i] || '解读'));
+      R.append(box, R.paragraphs(piece));
+      details.appendChild(box);
     }
-    return shown > 0;
+    if (!details.childNodes.length) return false;
+    s.appendChild(details);
   }, 'wide');
 }

@@ -3,8 +3,9 @@
 function SetData(text) {
   'use strict';
   var R = Report;
+  R.received = Array.prototype.slice.call(arguments);
   var d = R.parse(text);
-  var main = R.page('后天补救', '用颜色、方位与随身之物补益五行');
+  var main = R.page('后天补救', '用颜色、方位与随身之物补益五行', true);
   if (!d) { R.empty(main, '没有收到这个名字的补救建议。'); return; }
 
   var COLOURS = [['白色', '#ffffff'], ['金色', '#d4af37'], ['银色', '#c0c0c0'], ['黑色', '#222222'], ['蓝色', '#2f6db3'],

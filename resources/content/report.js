@@ -103,6 +103,17 @@
     return box.childNodes.length ? box : null;
   }
 
+  // Paragraphs whose first one starts with a tag (宜/忌, a grade …).
+  function taggedParagraphs(tag, text) {
+    var box = paragraphs(text);
+    if (!tag) return box;
+    if (!box) { box = el('div', 'prose'); box.appendChild(el('p')); }
+    var first = box.firstChild;
+    first.insertBefore(tag, first.firstChild);
+    tag.className += ' lead';
+    return box;
+  }
+
   function hasText(v) { return str(v).replace(/<br\s*\/?>|\s/gi, '') !== ''; }
 
   // A text taken from the database or the service that still holds an
@@ -127,15 +138,16 @@
 
   function append(parent, child) { if (child) parent.appendChild(child); return child; }
 
-  // The page frame: a header with the page title and a main column.
-  function page(title, subtitle) {
+  // The page frame: a header with the page title and the main area. Pages of
+  // one or two sections ask for `single`: one centred column at every width.
+  function page(title, subtitle, single) {
     var body = document.body;
     while (body.firstChild) body.removeChild(body.firstChild);
     var head = el('header', 'page-head');
     head.appendChild(el('h1', null, title));
     if (hasText(subtitle)) head.appendChild(el('p', 'subtitle', subtitle));
     body.appendChild(head);
-    var main = el('main');
+    var main = el('main', single ? 'single' : null);
     body.appendChild(main);
     return main;
   }
@@ -234,6 +246,33 @@
       return rows.length ? facts(rows) : null;
     }
     return null;
+  }
+
+  // A section of "字：说明" texts, one row per character; with `verdicts` the
+  // 宜/忌 at the start of an explanation becomes a coloured mark.
+  function characterSection(parent, title, items, verdicts) {
+    return section(parent, title, function (s) {
+      var shown = 0;
+      var arr = list(items);
+      for (var i = 0; i < arr.length; i++) {
+        if (!hasText(arr[i])) continue;
+        var h = splitHead(arr[i]);
+        var row = el('div', 'char-row');
+        row.appendChild(el('div', 'char-big', h.head || '·'));
+        var body = el('div', 'char-text');
+        var text = h.body, tag = null;
+        var v = verdicts ? verdictOf(text) : '';
+        if (v) {
+          tag = el('span', 'tag verdict ' + (v === '宜' ? 'good' : 'bad'), v);
+          text = text.replace(/^\s*(宜|忌)[：:]\s*/, '');
+        }
+        append(body, taggedParagraphs(tag, text));
+        row.appendChild(body);
+        s.appendChild(row);
+        shown++;
+      }
+      return shown > 0;
+    });
   }
 
   // ---- pictures (inline SVG) ----------------------------------------
@@ -367,6 +406,23 @@
     return root;
   }
 
+  // Where a bone weight (in 钱, 21 = 二两一钱 … 72 = 七两二钱) lies between the
+  // lightest and the heaviest.
+  function weightScale(qian) {
+    var v = num(qian);
+    if (isNaN(v)) return null;
+    var lo = 21, hi = 72, w = 360, h = 58, x0 = 20, x1 = w - 20;
+    var t = Math.max(0, Math.min(1, (v - lo) / (hi - lo)));
+    var root = svgRoot(w, h, '骨重位置');
+    root.appendChild(svg('rect', { x: x0, y: 22, width: x1 - x0, height: 8, rx: 4, fill: '#efe3d3' }));
+    root.appendChild(svg('rect', { x: x0, y: 22, width: ((x1 - x0) * t).toFixed(1), height: 8, rx: 4, fill: '#c4573c' }));
+    var x = x0 + (x1 - x0) * t;
+    root.appendChild(svg('circle', { cx: x.toFixed(1), cy: 26, r: 8, fill: '#fff', stroke: '#a8392a', 'stroke-width': 3 }));
+    root.appendChild(svg('text', { x: x0, y: 50, 'font-size': 12, 'class': 'ring-label' }, '二两一钱 · 轻'));
+    root.appendChild(svg('text', { x: x1, y: 50, 'font-size': 12, 'text-anchor': 'end', 'class': 'ring-label' }, '重 · 七两二钱'));
+    return root;
+  }
+
   function chineseDigit(n) {
     var d = ['〇', '一', '二', '三', '四', '五', '六', '七', '八', '九', '十'];
     return (n >= 0 && n <= 10 && Math.floor(n) === n) ? d[n] : String(n);
@@ -377,6 +433,8 @@
     ELEMENT_CLASS: ELEMENT_CLASS,
     ELEMENT_COLOUR: ELEMENT_COLOUR,
     errors: errors,
+    // The arguments of the last SetData call, as the page received them.
+    received: [],
     isObject: isObject,
     get: get,
     path: path,
@@ -387,6 +445,7 @@
     el: el,
     addText: addText,
     paragraphs: paragraphs,
+    taggedParagraphs: taggedParagraphs,
     hasText: hasText,
     isPlaceholder: isPlaceholder,
     section: section,
@@ -401,11 +460,13 @@
     splitGrade: splitGrade,
     gradeTag: gradeTag,
     facts: facts,
+    characterSection: characterSection,
     anyValue: anyValue,
     ring: ring,
     elementBars: elementBars,
     hexagram: hexagram,
     talents: talents,
+    weightScale: weightScale,
     chineseDigit: chineseDigit
   };
 })();

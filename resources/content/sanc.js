@@ -3,6 +3,7 @@
 function SetData(text) {
   'use strict';
   var R = Report;
+  R.received = Array.prototype.slice.call(arguments);
   var d = R.parse(text);
   var main = R.page('三才五格', '姓名笔画数理、三才配置与卦象');
   if (!d) { R.empty(main, '没有收到这个名字的五格数据。'); return; }
@@ -42,6 +43,8 @@ function SetData(text) {
       tiles.appendChild(tile);
     });
     s.appendChild(tiles);
+    var details = R.el('div', 'details');
+    s.appendChild(details);
     grids.forEach(function (g, i) {
       if (!g.texts.length && !g.luck) return;
       var box = R.el('div', 'grid-detail');
@@ -52,7 +55,7 @@ function SetData(text) {
         box.appendChild(R.el('p', 'summary-line', g.texts[0]));
         R.append(box, R.paragraphs(g.texts.slice(1).join('<br>')));
       }
-      s.appendChild(box);
+      details.appendChild(box);
     });
   }, 'wide');
 

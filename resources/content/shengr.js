@@ -3,7 +3,8 @@
 function SetData(text) {
   'use strict';
   var R = Report;
-  var main = R.page('生日密码', '从出生日期看性格与天赋');
+  R.received = Array.prototype.slice.call(arguments);
+  var main = R.page('生日密码', '从出生日期看性格与天赋', true);
   if (!R.section(main, '生日解读', function (s) {
     var body = R.paragraphs(text);
     if (!body) return false;

@@ -3,8 +3,9 @@
 function SetData(sign, text) {
   'use strict';
   var R = Report;
+  R.received = Array.prototype.slice.call(arguments);
   var z = R.str(sign);
-  var main = R.page('生肖分析', z ? '属' + z : '');
+  var main = R.page('生肖分析', z ? '属' + z : '', true);
   R.section(main, z ? '生肖' + z : '生肖', function (s) {
     if (z) s.appendChild(R.el('div', 'big-sign', z.charAt(0)));
     var body = R.paragraphs(text);

@@ -3,6 +3,7 @@
 function SetData(text) {
   'use strict';
   var R = Report;
+  R.received = Array.prototype.slice.call(arguments);
   var d = R.parse(text);
   var main = R.page('小名分析', '小名评分、数理与用字');
   if (!d) { R.empty(main, '没有收到这个小名的分析数据。'); return; }
@@ -37,31 +38,8 @@ function SetData(text) {
     return shown > 0;
   });
 
-  function charList(title, items, withVerdict) {
-    R.section(main, title, function (s) {
-      var shown = 0;
-      R.list(items).forEach(function (item) {
-        if (!R.hasText(item)) return;
-        var h = R.splitHead(item);
-        var row = R.el('div', 'char-row');
-        row.appendChild(R.el('div', 'char-big', h.head || '·'));
-        var body = R.el('div', 'char-text');
-        var t = h.body;
-        var v = withVerdict ? R.verdictOf(t) : '';
-        if (v) {
-          body.appendChild(R.el('span', 'tag verdict ' + (v === '宜' ? 'good' : 'bad'), v));
-          t = t.replace(/^\s*(宜|忌)[：:]\s*/, '');
-        }
-        R.append(body, R.paragraphs(t));
-        row.appendChild(body);
-        s.appendChild(row);
-        shown++;
-      });
-      return shown > 0;
-    });
-  }
-  charList('用字解析', R.get(d, 'hz'), false);
-  charList('生肖用字', R.get(d, 'sx'), true);
+  R.characterSection(main, '用字解析', R.get(d, 'hz'), false);
+  R.characterSection(main, '生肖用字', R.get(d, 'sx'), true);
 
   R.section(main, '起名建议', function (s) {
     var v = R.anyValue(R.get(d, 'jy'));

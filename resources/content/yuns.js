@@ -3,9 +3,10 @@
 function SetData(text) {
   'use strict';
   var R = Report;
+  R.received = Array.prototype.slice.call(arguments);
   var d = R.parse(text);
   var name = R.str(R.get(d, 'name'));
-  var main = R.page('姓名运势', name ? name + ' 的卦象与运势' : '卦象与运势');
+  var main = R.page('姓名运势', name ? name + '的卦象与运势' : '卦象与运势');
   if (!d) { R.empty(main, '没有收到这个名字的运势数据。'); return; }
 
   R.section(main, '本卦', function (s) {
@@ -19,7 +20,7 @@ function SetData(text) {
     R.append(body, R.paragraphs(R.get(d, 'js')));
     row.appendChild(body);
     s.appendChild(row);
-  });
+  }, 'wide');
 
   // Elements are [number, luck, name, text]; missing ones are null.
   function items(key) {

@@ -4,6 +4,7 @@
 function SetData(text) {
   'use strict';
   var R = Report;
+  R.received = Array.prototype.slice.call(arguments);
   var d = R.parse(text);
   var main = R.page('综合提示', '出生信息、名字评分与用字解析');
   if (!d) { R.empty(main, '没有收到这个名字的分析数据。'); return; }
@@ -11,6 +12,13 @@ function SetData(text) {
   var score = R.get(d, 'score');
   R.section(main, '名字评分', function (s) {
     var rings = R.el('div', 'rings');
+    // The advice opens with the name's total ("此名综合评分76.63分"); it leads the picture.
+    var total = /综合评分\s*(\d+(?:\.\d+)?)\s*分/.exec(R.str(R.get(d, 'jy')));
+    if (total) {
+      var big = R.ring(parseFloat(total[1]), '综合', { size: 120, text: total[1] });
+      big.setAttribute('class', 'chart big');
+      rings.appendChild(big);
+    }
     var parts = [['wx', '五行'], ['jx', '吉凶'], ['sx', '生肖'], ['yy', '音律']];
     for (var i = 0; i < parts.length; i++) R.append(rings, R.ring(R.get(score, parts[i][0]), parts[i][1]));
     R.append(rings, R.ring(R.get(score, 'bhfen'), '笔画', { text: R.str(R.get(score, 'bhfen')) }));
@@ -74,34 +82,8 @@ function SetData(text) {
     return shown > 0;
   });
 
-  var charList = function (title, items, withVerdict) {
-    R.section(main, title, function (s) {
-      var shown = 0;
-      var arr = R.list(items);
-      for (var i = 0; i < arr.length; i++) {
-        if (!R.hasText(arr[i])) continue;
-        var h = R.splitHead(arr[i]);
-        var row = R.el('div', 'char-row');
-        row.appendChild(R.el('div', 'char-big', h.head || '·'));
-        var body = R.el('div', 'char-text');
-        var text = h.body;
-        if (withVerdict) {
-          var v = R.verdictOf(text);
-          if (v) {
-            body.appendChild(R.el('span', 'tag verdict ' + (v === '宜' ? 'good' : 'bad'), v));
-            text = text.replace(/^\s*(宜|忌)[：:]\s*/, '');
-          }
-        }
-        R.append(body, R.paragraphs(text));
-        row.appendChild(body);
-        s.appendChild(row);
-        shown++;
-      }
-      return shown > 0;
-    });
-  };
-  charList('用字解析', R.get(d, 'hz'), false);
-  charList('生肖用字', R.get(d, 'sx'), true);
+  R.characterSection(main, '用字解析', R.get(d, 'hz'), false);
+  R.characterSection(main, '生肖用字', R.get(d, 'sx'), true);
 
   R.section(main, '综合建议', function (s) {
     var jy = R.get(d, 'jy');

@@ -16,9 +16,13 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <unistd.h>
 
 #include "page_script.h"
+
+// Failure messages show texts, not their code units.
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 namespace norvane::content {
 namespace {
@@ -126,15 +130,24 @@ class ContentTest : public ::testing::Test {
   RecordingPage* page_ = nullptr;
 };
 
-TEST_F(ContentTest, EveryTemplateShowsItsPageData) {
-  for (const char* name : kPages) {
-    PageFixture f = fixture(QString::fromLatin1(name));
-    fill(f.templateName, f.arguments, name);
-    QString text = pageText();
-    ASSERT_FALSE(f.shows.isEmpty()) << name;
-    for (const QString& s : f.shows)
-      EXPECT_TRUE(text.contains(s)) << name << " does not show \"" << s.toStdString() << "\"";
-    EXPECT_FALSE(text.contains(QStringLiteral("<br>"))) << name << " shows a line-break mark as text";
+TEST_F(ContentTest, EveryTemplateShowsItsPageDataAtBothWindowSizes) {
+  // The report window's web area as opened and when the window is enlarged.
+  for (QSize size : {QSize(690, 455), QSize(1396, 835)}) {
+    view_->resize(size);
+    for (const char* name : kPages) {
+      std::string what = std::string(name) + " at " + std::to_string(size.width());
+      PageFixture f = fixture(QString::fromLatin1(name));
+      fill(f.templateName, f.arguments, what);
+      QString text = pageText();
+      ASSERT_FALSE(f.shows.isEmpty()) << name;
+      for (const QString& s : f.shows)
+        EXPECT_TRUE(text.contains(s)) << what << " does not show \"" << s.toStdString() << "\"";
+      EXPECT_FALSE(text.contains(QStringLiteral("<br>"))) << what << " shows a line-break mark as text";
+      // Nothing is wider than the view: the page never scrolls sideways.
+      EXPECT_EQ(eval(QStringLiteral("String(document.documentElement.scrollWidth <= window.innerWidth)")),
+                QStringLiteral("true"))
+          << what << ": " << eval(QStringLiteral("document.documentElement.scrollWidth + ' > ' + window.innerWidth")).toStdString();
+    }
   }
 }
 
@@ -187,6 +200,10 @@ TEST_F(ContentTest, HostileTextsShowAsTextAndRunNothing) {
     eval(QStringLiteral("var s = document.createElement('script'); s.textContent = 'window.inline = 1';"
                         "document.body.appendChild(s); true"));
     EXPECT_EQ(eval(QStringLiteral("typeof window.inline")), QStringLiteral("undefined")) << name;
+    // The refusal is reported on the console, possibly a moment later; it is
+    // awaited so it cannot be taken for a problem of the next page.
+    EXPECT_TRUE(waitUntil([&] { return page_->problems.join(QLatin1Char('\n')).contains(QStringLiteral("Content Security Policy")); }, 5000))
+        << name << ": " << page_->problems.join(QLatin1Char('\n')).toStdString();
     page_->problems.clear();
   }
 }
