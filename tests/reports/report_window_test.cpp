@@ -527,6 +527,11 @@ TEST_F(ReportWindowTest, ScriptLiteralsArriveUnchanged) {
       QString::fromStdString(kHostile), QStringLiteral("'"), QStringLiteral("\\"), QStringLiteral("\\'"),
       QStringLiteral("<!--"), QStringLiteral("a\tb\x01\x1f\x7f"), QStringLiteral("😀"), QString(),
   };
+  // The script text itself carries no markup, line break or separator raw.
+  const QString script = setDataScript({QString::fromStdString(kHostile)});
+  for (const QString& raw : {QStringLiteral("</script>"), QStringLiteral("<img"), QStringLiteral("\n"),
+                             QStringLiteral("\r"), QString(QChar(0x2028)), QString(QChar(0x2029))})
+    EXPECT_FALSE(script.contains(raw)) << script.toStdString();
   evalJs(w.webView(), QStringLiteral("window.__texts = []; window.SetData = function (a, b) {"
                                      " window.__texts.push([a, b]); }; 'ok'"));
   for (const QString& t : texts) w.webView()->runScript(setDataScript({t, t}));
