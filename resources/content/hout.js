@@ -19,15 +19,7 @@ function SetData(text) {
     COLOURS.forEach(function (c) {
       if (s.indexOf(c[0]) < 0) return;
       var item = R.el('span', 'swatch');
-      var sw = document.createElementNS('http://www.w3.org/2000/svg', 'svg');
-      sw.setAttribute('viewBox', '0 0 22 22');
-      sw.setAttribute('width', '22');
-      sw.setAttribute('height', '22');
-      sw.setAttribute('class', 'chart');
-      var rect = document.createElementNS('http://www.w3.org/2000/svg', 'rect');
-      rect.setAttribute('x', '1'); rect.setAttribute('y', '1'); rect.setAttribute('width', '20'); rect.setAttribute('height', '20');
-      rect.setAttribute('rx', '4'); rect.setAttribute('fill', c[1]); rect.setAttribute('stroke', '#cbbba5');
-      sw.appendChild(rect);
+      var sw = R.swatch(c[1]);
       item.appendChild(sw);
       item.appendChild(document.createTextNode(c[0]));
       box.appendChild(item);

@@ -40,8 +40,8 @@
     return v;
   }
 
-  // A value read as text: strings as they are, finite numbers in decimal,
-  // booleans as words; everything else is the empty text.
+  // A value read as text: strings as they are, finite numbers in decimal;
+  // everything else is the empty text.
   function str(v) {
     if (typeof v === 'string') return v;
     if (typeof v === 'number' && isFinite(v)) return String(v);
@@ -423,6 +423,35 @@
     return root;
   }
 
+  // Birth time on the clock and in true solar time, with the correction
+  // between them: "2024-3-15 09:05:00" → "2024-3-15 08:41:45", "慢23分15秒".
+  function solarShift(clock, solar, correction) {
+    var timeOf = function (t) { var m = /(\d{1,2}:\d{2}(?::\d{2})?)\s*$/.exec(str(t)); return m ? m[1] : ''; };
+    var a = timeOf(clock), b = timeOf(solar);
+    if (a === '' || b === '') return null;
+    var w = 420, h = 74;
+    var root = svgRoot(w, h, '北京时间' + a + '，真太阳时' + b);
+    var box = function (x, label, value, fill) {
+      root.appendChild(svg('rect', { x: x, y: 6, width: 130, height: 50, rx: 8, fill: fill, stroke: '#e3d3bd' }));
+      root.appendChild(svg('text', { x: x + 65, y: 25, 'text-anchor': 'middle', 'font-size': 12, 'class': 'ring-label' }, label));
+      root.appendChild(svg('text', { x: x + 65, y: 47, 'text-anchor': 'middle', 'font-size': 18, 'class': 'ring-value' }, value));
+    };
+    box(10, '北京时间', a, '#fffdf9');
+    box(280, '真太阳时', b, '#fbefe6');
+    root.appendChild(svg('line', { x1: 148, y1: 31, x2: 268, y2: 31, stroke: '#c4573c', 'stroke-width': 2 }));
+    root.appendChild(svg('path', { d: 'M268 25 l10 6 l-10 6 z', fill: '#c4573c' }));
+    if (str(correction) !== '') root.appendChild(svg('text', { x: 210, y: 22, 'text-anchor': 'middle', 'font-size': 13, fill: '#8c2f20' }, correction));
+    return root;
+  }
+
+  // A small square of a colour, with a thin border so white shows too.
+  function swatch(colour) {
+    var root = svgRoot(22, 22, null);
+    root.setAttribute('aria-hidden', 'true');  // the colour's name follows it
+    root.appendChild(svg('rect', { x: 1, y: 1, width: 20, height: 20, rx: 4, fill: colour, stroke: '#cbbba5' }));
+    return root;
+  }
+
   function chineseDigit(n) {
     var d = ['〇', '一', '二', '三', '四', '五', '六', '七', '八', '九', '十'];
     return (n >= 0 && n <= 10 && Math.floor(n) === n) ? d[n] : String(n);
@@ -467,6 +496,8 @@
     hexagram: hexagram,
     talents: talents,
     weightScale: weightScale,
+    swatch: swatch,
+    solarShift: solarShift,
     chineseDigit: chineseDigit
   };
 })();

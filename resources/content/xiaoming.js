@@ -19,7 +19,7 @@ function SetData(text) {
     var any = R.anyValue(score);
     if (!any) return false;
     s.appendChild(any);
-  });
+  }, 'wide');
 
   var shuli = R.get(d, 'shuli');
   R.section(main, '小名数理', function (s) {

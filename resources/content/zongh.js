@@ -25,7 +25,7 @@ function SetData(text) {
     if (!rings.childNodes.length) return false;
     s.appendChild(rings);
     s.appendChild(R.el('p', 'note', '各项满分为100分，分数越高越好。'));
-  });
+  }, 'wide');
 
   var time = R.get(d, 'time');
   R.section(main, '出生时间与地点', function (s) {
@@ -60,6 +60,10 @@ function SetData(text) {
     }
     var f = R.facts(rows);
     if (!f) return false;
+    if (solar !== '') {
+      var shift = R.solarShift(t('sr'), solar, offset('xsd', 'xfz', 'xms'));
+      if (shift) { var fig = R.el('div', 'figure'); fig.appendChild(shift); s.appendChild(fig); }
+    }
     s.appendChild(f);
     if (solar !== '') s.appendChild(R.el('p', 'note', '八字按出生地的真太阳时排定：北京时间按经度时差与均时差校正后得到真太阳时。'));
   });

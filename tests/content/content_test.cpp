@@ -190,9 +190,7 @@ TEST_F(ContentTest, HostileTextsShowAsTextAndRunNothing) {
     EXPECT_EQ(eval(QStringLiteral("typeof window.ran")), QStringLiteral("undefined")) << name;
     EXPECT_EQ(eval(QStringLiteral("document.querySelectorAll('img, b, script:not([src])').length")), QStringLiteral("0"))
         << name << " turned a text into markup";
-    QString text = pageText();
-    EXPECT_TRUE(text.contains(QStringLiteral("'\"\\' </script><script>window.ran=1</script><img src=x onerror=\"window.ran=2\">"
-                                             "<b>粗</b>&amp; \\u0041 ")))
+    EXPECT_TRUE(eval(QStringLiteral("document.body.textContent")).contains(hostile))
         << name << " does not show the text as it was";
 
     // The page's policy itself refuses inline script, so markup that slipped
