@@ -41,6 +41,18 @@ QString bridgeScript() {
   return script;
 }
 
+const QString kBridgeScriptName = QStringLiteral("norvane-bridge");
+
+QWebEngineScript bridgeUserScript() {
+  QWebEngineScript script;
+  script.setName(kBridgeScriptName);
+  script.setSourceCode(bridgeScript());
+  script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+  script.setWorldId(QWebEngineScript::MainWorld);
+  script.setRunsOnSubFrames(false);
+  return script;
+}
+
 }  // namespace
 
 // The view's page: asks the view's navigation filter before following a
@@ -84,13 +96,7 @@ WebView::WebView(QWidget* parent) : QWidget(parent) {
   QWebEnginePage* page = view_->page();
   page->setWebChannel(channel_);
 
-  QWebEngineScript script;
-  script.setName(QStringLiteral("norvane-bridge"));
-  script.setSourceCode(bridgeScript());
-  script.setInjectionPoint(QWebEngineScript::DocumentCreation);
-  script.setWorldId(QWebEngineScript::MainWorld);
-  script.setRunsOnSubFrames(false);
-  page->scripts().insert(script);
+  page->scripts().insert(bridgeUserScript());
 
   connect(view_, &QWebEngineView::loadFinished, this, [this, guarded](bool ok) {
     if (!ok && guarded->takeRefusal()) return;  // the page stays as it was
@@ -114,6 +120,20 @@ void WebView::runScript(const QString& script, std::function<void(const QString&
   view_->page()->runJavaScript(script, [done](const QVariant& value) {
     if (done) done(value.toString());
   });
+}
+
+void WebView::setHostObjectExposed(bool exposed) {
+  if (exposed == hostExposed_) return;
+  hostExposed_ = exposed;
+  QWebEnginePage* page = view_->page();
+  if (exposed) {
+    page->setWebChannel(channel_);
+    page->scripts().insert(bridgeUserScript());
+  } else {
+    for (const QWebEngineScript& script : page->scripts().find(kBridgeScriptName))
+      page->scripts().remove(script);
+    page->setWebChannel(nullptr);
+  }
 }
 
 void WebView::setLoadFinishedHandler(std::function<void(const QString&, bool)> handler) {

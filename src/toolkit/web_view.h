@@ -6,6 +6,8 @@
 //     window.JS2Native(method, content)   // returns a Promise of the host's answer
 // which reaches the window as OnJS2Native(method, content). Calls made before
 // the page's channel is connected are queued and delivered once it is.
+// Views that show pages which must not reach the host (the report pages)
+// switch that off with setHostObjectExposed(false) before their first load.
 #include <QString>
 #include <QUrl>
 #include <QWidget>
@@ -34,6 +36,11 @@ class WebView : public QWidget {
   // whatever it refers to must outlive the view.
   void runScript(const QString& script, std::function<void(const QString&)> done);
 
+  // Whether pages get window.JS2Native and the channel to the host object
+  // (default true). Takes effect from the next page load.
+  void setHostObjectExposed(bool exposed);
+  bool hostObjectExposed() const { return hostExposed_; }
+
   void setLoadFinishedHandler(std::function<void(const QString& url, bool ok)> handler);
 
   // Decides which navigations the page may follow (links, redirects, script
@@ -56,6 +63,7 @@ class WebView : public QWidget {
   QWebEngineView* view_ = nullptr;
   QWebChannel* channel_ = nullptr;
   NativeBridge* bridge_ = nullptr;
+  bool hostExposed_ = true;
   std::function<void(const QString&, bool)> loadFinishedHandler_;
   std::function<bool(const QUrl&)> navigationFilter_;
   std::function<QString(const QString&, const QString&)> nativeHandler_;

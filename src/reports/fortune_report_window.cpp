@@ -1,0 +1,43 @@
+#include "reports/fortune_report_window.h"
+
+#include <QLabel>
+
+#include "reports/page_data.h"
+#include "shell/message_box.h"
+
+namespace norvane::reports {
+
+CYunsiResultWnd::CYunsiResultWnd(QWidget* parent)
+    : ReportWindow(QStringLiteral("yunsiResult.xml"), QStringLiteral("tabMain"), parent) {}
+
+CYunsiResultWnd::~CYunsiResultWnd() { waitForWorker(); }
+
+void CYunsiResultWnd::notify(const QString& type, const QString& sender) {
+  if (type == QLatin1String("windowinit")) {
+    initReport(false);
+    if (auto* title = control<QLabel>(QStringLiteral("Title"))) {
+      title->setTextFormat(Qt::PlainText);
+      title->setText(QStringLiteral("姓名运势 · ") + QString::fromStdString(surname_ + givenName_));
+    }
+    startWorker([this] { return query_.run(surname_, givenName_); });
+    loadTemplateEarly("yuns.html");
+  } else if (type == QLatin1String("click") && sender == QLatin1String("btnClose")) {
+    requestClose();  // the destructor waits for a running worker
+  }
+}
+
+void CYunsiResultWnd::onReportResult(ServiceStatus status) {
+  if (status != kStatusOk) {
+    ShowMessage("FenxiFail", this, MB_ERROR_ICON);
+    requestClose();
+    return;
+  }
+  showTemplate("yuns.html");
+  showContentView();
+}
+
+void CYunsiResultWnd::onTemplateLoaded(const QString&) {
+  host().sendData(buildFortunePageData(query_, knowledgeDb()));
+}
+
+}  // namespace norvane::reports

@@ -1,0 +1,134 @@
+#include "reports/report_window.h"
+
+#include <QBuffer>
+#include <QLabel>
+#include <QMovie>
+#include <QStackedWidget>
+
+#include "platform/folders.h"
+#include "reports/report_page_policy.h"
+#include "toolkit/skin_archive.h"
+#include "toolkit/web_view.h"
+
+namespace norvane::reports {
+
+ReportWindow::ReportWindow(const QString& layoutFile, const QString& tabLayoutName, QWidget* parent)
+    : toolkit::Window(QString::fromLatin1(kReportWindowClass), layoutFile, parent), tabLayoutName_(tabLayoutName) {
+  enableShadow(true);
+}
+
+ReportWindow::~ReportWindow() {
+  // Subclasses wait in their own destructors, before their request objects
+  // go; this is the last guard for the thread object itself.
+  waitForWorker();
+}
+
+void ReportWindow::initReport(bool publishPath) {
+  const std::string path = JoinPath(ProgramFolder, "local.dat");
+  db_.open(path);
+  if (publishPath) KnowledgeDbPath = path;  // local text is UTF-8
+
+  web_ = control<toolkit::WebView>(QStringLiteral("Webkit"));
+  if (web_ != nullptr) restrictToContentFolder(web_, contentFolder());
+  host_.setView(web_);
+
+  if (auto* image = control<QLabel>(QStringLiteral("loadingImage"))) {
+    bool ok = false;
+    QByteArray bytes = toolkit::SkinArchive::instance().file(QStringLiteral("images/translator.gif"), &ok);
+    if (ok) {
+      gifBytes_ = new QBuffer(this);
+      gifBytes_->setData(bytes);
+      gifBytes_->open(QIODevice::ReadOnly);
+      gif_ = new QMovie(gifBytes_, QByteArray("gif"), this);
+      image->setMovie(gif_);
+      gif_->start();
+    }
+  }
+}
+
+void ReportWindow::startWorker(std::function<ServiceStatus()> request) {
+  if (worker_.joinable()) return;  // callers serialise; never two threads on one request
+  worker_ = std::thread([this, request = std::move(request)] {
+    ServiceStatus status = request();
+    post(kMessageReportResult, static_cast<quintptr>(static_cast<unsigned>(status)));
+  });
+}
+
+void ReportWindow::waitForWorker() {
+  if (worker_.joinable()) worker_.join();
+}
+
+void ReportWindow::showLoadingView() {
+  if (auto* tabs = control<QStackedWidget>(tabLayoutName_)) tabs->setCurrentIndex(0);
+  if (gif_ != nullptr) gif_->start();
+}
+
+void ReportWindow::showContentView() {
+  if (auto* tabs = control<QStackedWidget>(tabLayoutName_)) tabs->setCurrentIndex(1);
+  if (gif_ != nullptr) gif_->stop();
+}
+
+void ReportWindow::navigateTo(const char* templateName) {
+  if (web_ != nullptr) web_->navigate(pageUrl(QString::fromLatin1(templateName)));
+}
+
+void ReportWindow::loadTemplateEarly(const char* templateName) {
+  if (web_ == nullptr) return;
+  earlyUrl_ = pageUrl(QString::fromLatin1(templateName));
+  early_ = EarlyLoad::Loading;
+  web_->navigate(earlyUrl_);
+}
+
+void ReportWindow::showTemplate(const char* templateName) {
+  const QString url = pageUrl(QString::fromLatin1(templateName));
+  const EarlyLoad state = url == earlyUrl_ ? early_ : EarlyLoad::None;
+  answerShown_ = true;
+  early_ = EarlyLoad::None;
+  earlyUrl_.clear();
+  if (state == EarlyLoad::Loaded) {
+    onTemplateLoaded(url);
+  } else if (state == EarlyLoad::None) {
+    navigateTo(templateName);
+  }
+  // Still loading: its load-finished notification fills it.
+}
+
+bool ReportWindow::onMessage(unsigned number, quintptr wParam) {
+  if (number == kMessageReportResult) {
+    waitForWorker();  // posting was the worker's last action
+    // The user closed the window while the request ran: no page, no message.
+    if (closeRequested_) return true;
+    onReportResult(static_cast<ServiceStatus>(static_cast<unsigned>(wParam)));
+    return true;
+  }
+  if (number == kMessageNewNamePage) {
+    onNewNamePage();
+    return true;
+  }
+  return false;
+}
+
+bool ReportWindow::onCloseRequest() {
+  closeRequested_ = true;
+  return true;
+}
+
+void ReportWindow::onPageLoaded(toolkit::WebView* view, const QString& url, bool ok) {
+  // A failed load sends nothing, and nothing is sent before an answer is
+  // shown. While a worker runs the request's results are its own.
+  if (view != web_) return;
+  if (early_ == EarlyLoad::Loading) {
+    // The early load: kept for the answer, or forgotten when it failed (the
+    // answer then loads the template again).
+    if (ok && workerRunning()) {
+      early_ = EarlyLoad::Loaded;
+      return;
+    }
+    early_ = EarlyLoad::None;
+    earlyUrl_.clear();
+  }
+  if (!ok || workerRunning() || !answerShown_) return;
+  onTemplateLoaded(url);
+}
+
+}  // namespace norvane::reports
