@@ -31,9 +31,8 @@ install(FILES ${NORVANE_BIN_DIR}/oem.ini ${NORVANE_BIN_DIR}/local.dat
   DESTINATION ${NORVANE_INSTALL_PROGRAM_DIR})
 install(DIRECTORY ${NORVANE_BIN_DIR}/language ${NORVANE_BIN_DIR}/refservice
   DESTINATION ${NORVANE_INSTALL_PROGRAM_DIR})
-# The report templates are made by their own build step; the folder is
-# installed whenever the build has made it.
-install(DIRECTORY ${NORVANE_BIN_DIR}/content DESTINATION ${NORVANE_INSTALL_PROGRAM_DIR} OPTIONAL)
+# The report templates (copied into the build's content/ by their own build step).
+install(DIRECTORY ${NORVANE_BIN_DIR}/content DESTINATION ${NORVANE_INSTALL_PROGRAM_DIR})
 
 # bin/ links, relative so that the tree can be moved (DESTDIR, packaging).
 set(norvane_linked norvane-cli)

@@ -23,9 +23,10 @@ expect() { grep -qxF -- "$1" <<<"$contents" || fail "the package does not hold $
 for f in norvane norvane-cli norvane-refservice oem.ini local.dat language/cn.dat language/tw.dat refservice/characters.tsv; do
   expect "./usr/lib/norvane/$f"
 done
-if [ -d "$build/bin/content" ]; then
-  grep -q '^\./usr/lib/norvane/content/.' <<<"$contents" || fail "the package does not hold content/"
-fi
+for page in zongh baz sanc hout shux shengr xingz xiaoming yuns; do
+  expect "./usr/lib/norvane/content/$page.html"
+done
+expect "./usr/lib/norvane/content/report.js"
 expect "./usr/bin/norvane -> ../lib/norvane/norvane"
 expect "./usr/bin/norvane-cli -> ../lib/norvane/norvane-cli"
 expect "./usr/share/applications/norvane.desktop"
@@ -43,7 +44,7 @@ dpkg-deb -c "$deb" | awk '$2 != "root/root" { bad=1 } $1 ~ /^d/ && $1 != "drwxr-
 
 [ "$(dpkg-deb -f "$deb" Package)" = norvane ] || fail "package name"
 depends=$(dpkg-deb -f "$deb" Depends)
-for dep in libc6 libqt6webenginecore6 libqt6webenginecore6-bin libcurl4 fonts-wqy-microhei; do
+for dep in libc6 libqt6webenginecore6 libqt6webenginecore6-bin libcurl4 fonts-wqy-microhei fonts-dejavu-core; do
   grep -qE "(^|[ ,|])$dep( |,|$)" <<<"$depends" || fail "Depends lacks $dep: $depends"
 done
 # No maintainer scripts: nothing the package does needs one.
