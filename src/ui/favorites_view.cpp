@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QLabel>
 #include <QListWidget>
+#include <QScrollBar>
 
 #include "data/favorites_store.h"
 #include "platform/debug_trace.h"
@@ -13,6 +14,9 @@
 namespace norvane::ui {
 namespace {
 const char kStoredRecord[] = "storedRecord";
+const int kCellsRole = Qt::UserRole + 1;
+// Rows get their widgets when they come into view; these first ones at once.
+const int kEagerRows = 40;
 }
 
 QString scoreText(const NameRecord& record) { return QString::asprintf("%0.2f", static_cast<double>(record.FengShu)); }
@@ -26,11 +30,21 @@ QString favoriteNameText(const NameRecord& record) {
 FavoritesView::FavoritesView(toolkit::Window& window, FavoritesStore& store, std::string databasePath, RowFactory& rows)
     : window_(window), store_(store), path_(std::move(databasePath)), rows_(rows) {}
 
+void FavoritesView::watchScrolling() {
+  QListWidget* view = list();
+  if (view == nullptr || watching_) return;
+  watching_ = true;
+  QScrollBar* bar = view->verticalScrollBar();
+  QObject::connect(bar, &QScrollBar::valueChanged, &window_, [this] { buildVisibleRows(); });
+  QObject::connect(bar, &QScrollBar::rangeChanged, &window_, [this] { buildVisibleRows(); });
+}
+
 QListWidget* FavoritesView::list() const { return window_.control<QListWidget>(QStringLiteral("listFavorite")); }
 
 void FavoritesView::fill() {
   QListWidget* view = list();
   if (view == nullptr) return;
+  watchScrolling();
   view->setUpdatesEnabled(false);
   view->clear();
   int number = 1;
@@ -92,34 +106,48 @@ bool FavoritesView::persist() {
 
 void FavoritesView::appendRow(const NameRecord* stored, int number) {
   QListWidget* view = list();
-  QWidget* row = rows_.build();
-  if (view == nullptr || row == nullptr) {
-    delete row;
-    return;
-  }
+  if (view == nullptr) return;
   const QString cells[] = {QString::number(number), favoriteNameText(*stored), scoreText(*stored),
                            percentText(stored->WuXing), percentText(stored->ShengXiao), percentText(stored->JiXiong)};
+  QStringList spoken(std::begin(cells), std::end(cells));
+  auto* item = new QListWidgetItem(view);
+  item->setData(Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(stored)));
+  item->setData(kCellsRole, spoken);
+  item->setData(Qt::AccessibleTextRole, spoken.join(QLatin1Char(' ')));
+  item->setSizeHint(QSize(600, 32));
+  if (view->count() <= kEagerRows) buildRowWidget(item);
+}
+
+void FavoritesView::buildRowWidget(QListWidgetItem* item) {
+  QListWidget* view = list();
+  if (view == nullptr || view->itemWidget(item) != nullptr) return;
+  QWidget* row = rows_.build();
+  if (row == nullptr) return;
+  const QStringList cells = item->data(kCellsRole).toStringList();
   const char* names[] = {"BianHao", "XinMing", "BingFeng", "WuXing", "ShengXiao", "JiXiong"};
-  QStringList spoken;
-  for (int i = 0; i < 6; ++i) {
+  for (int i = 0; i < 6 && i < cells.size(); ++i) {
     if (auto* label = row->findChild<QLabel*>(QString::fromLatin1(names[i]))) {
       label->setTextFormat(Qt::PlainText);
       label->setText(cells[i]);
     }
-    spoken << cells[i];
   }
-  row->setProperty(kStoredRecord, QVariant::fromValue(reinterpret_cast<quintptr>(stored)));
-  row->setAccessibleName(spoken.join(QLatin1Char(' ')));
+  row->setProperty(kStoredRecord, item->data(Qt::UserRole));
+  row->setAccessibleName(item->data(Qt::AccessibleTextRole).toString());
   for (auto* button : row->findChildren<QAbstractButton*>()) {
     QObject::connect(button, &QAbstractButton::clicked, &window_, [this, button] {
       if (onRowButton) onRowButton(button);
     });
   }
-  auto* item = new QListWidgetItem(view);
-  item->setData(Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(stored)));
-  item->setData(Qt::AccessibleTextRole, row->accessibleName());
-  item->setSizeHint(QSize(row->sizeHint().width(), 32));
   view->setItemWidget(item, row);
+}
+
+void FavoritesView::buildVisibleRows() {
+  QListWidget* view = list();
+  if (view == nullptr || view->count() == 0) return;
+  QModelIndex top = view->indexAt(QPoint(1, 1));
+  const int first = top.isValid() ? top.row() : 0;
+  const int shown = view->viewport()->height() / 32 + 2;
+  for (int row = first; row < view->count() && row < first + shown; ++row) buildRowWidget(view->item(row));
 }
 
 }  // namespace norvane::ui

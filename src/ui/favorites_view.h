@@ -12,6 +12,7 @@
 
 class QAbstractButton;
 class QListWidget;
+class QListWidgetItem;
 class QWidget;
 
 namespace norvane {
@@ -60,12 +61,16 @@ class FavoritesView {
  private:
   QListWidget* list() const;
   void appendRow(const NameRecord* stored, int number);
+  void buildRowWidget(QListWidgetItem* item);
+  void buildVisibleRows();
+  void watchScrolling();
   int rowOf(const QWidget* button) const;
 
   toolkit::Window& window_;
   FavoritesStore& store_;
   std::string path_;
   RowFactory& rows_;
+  bool watching_ = false;
 };
 
 }  // namespace norvane::ui

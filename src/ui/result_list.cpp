@@ -220,15 +220,31 @@ void ResultList::fill() {
   QListWidget* view = list();
   if (view == nullptr) return;
   view->setUpdatesEnabled(false);
-  view->clear();
-  const int first = (paging_.current - 1) * paging_.pageSize;
-  for (std::size_t i = 0; i < shown_.size(); ++i) {
-    const NameRecord& record = shown_[i];
+  // Rows are kept from page to page and given the new page's names: a page
+  // from the cache then shows within one frame.
+  while (view->count() > static_cast<int>(shown_.size())) delete view->takeItem(view->count() - 1);
+  while (view->count() < static_cast<int>(shown_.size())) {
     QWidget* row = rows_.build();
     if (row == nullptr) break;
+    for (auto* b : row->findChildren<QAbstractButton*>()) {
+      QObject::connect(b, &QAbstractButton::clicked, &window_, [this, b] {
+        if (onRowButton) onRowButton(b);
+      });
+    }
+    if (auto* b = row->findChild<QAbstractButton*>(QStringLiteral("FengXi"))) b->setVisible(!controls_.nicknames);
+    if (auto* b = row->findChild<QAbstractButton*>(QStringLiteral("XiaomingFengXi"))) b->setVisible(controls_.nicknames);
+    auto* item = new QListWidgetItem(view);
+    item->setSizeHint(QSize(row->sizeHint().width(), 32));
+    view->setItemWidget(item, row);
+  }
+  const int first = (paging_.current - 1) * paging_.pageSize;
+  for (int i = 0; i < view->count(); ++i) {
+    const NameRecord& record = shown_[static_cast<std::size_t>(i)];
+    QListWidgetItem* item = view->item(i);
+    QWidget* row = view->itemWidget(item);
     const QString name = controls_.nicknames ? QString::fromStdString(record.Ming)
                                              : QString::fromStdString(record.Xing + record.Ming);
-    const QString cells[] = {QString::number(first + static_cast<int>(i) + 1), name, scoreText(record),
+    const QString cells[] = {QString::number(first + i + 1), name, scoreText(record),
                              percentText(record.WuXing), percentText(record.ShengXiao), percentText(record.JiXiong)};
     const char* names[] = {"BianHao", "XinMing", "BingFeng", "WuXing", "ShengXiao", "JiXiong"};
     QStringList spoken;
@@ -241,20 +257,11 @@ void ResultList::fill() {
     }
     if (auto* heart = row->findChild<QAbstractButton*>(QStringLiteral("ShouCang")))
       heart->setChecked(favorites_.contains(record));
-    if (auto* b = row->findChild<QAbstractButton*>(QStringLiteral("FengXi"))) b->setVisible(!controls_.nicknames);
-    if (auto* b = row->findChild<QAbstractButton*>(QStringLiteral("XiaomingFengXi"))) b->setVisible(controls_.nicknames);
-    row->setProperty(kRecordIndex, static_cast<int>(i));
+    row->setProperty(kRecordIndex, i);
     row->setAccessibleName(spoken.join(QLatin1Char(' ')));
-    for (auto* b : row->findChildren<QAbstractButton*>()) {
-      QObject::connect(b, &QAbstractButton::clicked, &window_, [this, b] {
-        if (onRowButton) onRowButton(b);
-      });
-    }
-    auto* item = new QListWidgetItem(view);
     item->setData(Qt::AccessibleTextRole, row->accessibleName());
-    item->setSizeHint(QSize(row->sizeHint().width(), 32));
-    view->setItemWidget(item, row);
   }
+  view->scrollToTop();
   view->setUpdatesEnabled(true);
 }
 
