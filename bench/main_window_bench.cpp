@@ -5,7 +5,7 @@
 //   2. a page change served from the answer cache, from the click until the
 //      rows are rebuilt;
 //   3. the favourites page filled with 1 000 stored names (window creation
-//      with that store, less the creation time of step 1).
+//      with that store, beside the creation time of step 1).
 //
 //   norvane-bench-main-window [--shots FOLDER] [ROUNDS]
 //
@@ -59,6 +59,8 @@ bool waitFor(const std::function<bool()>& done) {
   while (!done()) {
     if (timer.elapsed() > 30000) return false;
     QApplication::processEvents(QEventLoop::AllEvents, 10);
+    // Outside the application's loop, windows that ended are deleted here.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   }
   return true;
 }
@@ -153,6 +155,41 @@ int main(int argc, char** argv) {
   createWindow(frame);
   frame->show();
   shot(frame, "1-form");
+  if (!shotsFolder.isEmpty()) {
+    // The advanced settings and the about dialog, photographed while they run.
+    static int photographed = 0;
+    auto photographDialog = [](const char* name, const char* closer) {
+      QTimer::singleShot(400, [name, closer] {
+        ++photographed;
+        for (norvane::toolkit::Window* dialog :
+             norvane::toolkit::WindowRegistry::windows(QStringLiteral("NorvaneDialogClass"))) {
+          if (!dialog->isVisible()) continue;  // one that ended and waits for deletion
+          shot(dialog, name);
+          if (auto* button = dialog->control<QAbstractButton>(QString::fromLatin1(closer))) button->click();
+          break;
+        }
+      });
+    };
+    photographDialog("a-advanced-settings", "btnClose");
+    frame->control<QAbstractButton>(QStringLiteral("btnGRQMAdvSet"))->click();
+    frame->control<QAbstractButton>(QStringLiteral("btnMenu"))->click();
+    settle();
+    if (auto* about = frame->findChild<QAbstractButton*>(QStringLiteral("menuAbout"))) {
+      shot(about->window(), "b-main-menu");
+      photographDialog("c-about", "btnClose");
+      about->click();  // the menu's command arrives as a posted message
+      waitFor([] { return photographed == 2; });
+    }
+    // A validation message as the user sees it (the real message box).
+    norvane::toolkit::setMessagePresenter(nullptr);
+    auto* surname = frame->control<QLineEdit>(QStringLiteral("editXing"));
+    const QString kept = surname->text();
+    surname->setText(QStringLiteral("李a"));
+    photographDialog("d-validation-message", "btnClose");
+    frame->control<QAbstractButton>(QStringLiteral("btnQuMing"))->click();
+    surname->setText(kept);
+    norvane::toolkit::setMessagePresenter(&recorder);
+  }
   frame->control<QAbstractButton>(QStringLiteral("btnQuMing"))->click();
   shot(frame, "2-waiting");
   auto* steps = frame->control<QStackedWidget>(QStringLiteral("tabQuming"));
@@ -238,8 +275,9 @@ int main(int argc, char** argv) {
     }
     destroyWindow(big);
   }
-  std::printf("favourites page with 1000 names: median %.1f ms beyond a plain creation (goal <= 500 ms), %d rounds\n",
-              median(withFavourites) - median(creations), favouriteRounds);
+  std::printf("window creation with the favourites page filled with 1000 names: median %.1f ms, against %.1f ms "
+              "without (goal <= 500 ms for the page), %d rounds\n",
+              median(withFavourites), median(creations), favouriteRounds);
   server.stop();
   return 0;
 }
