@@ -694,6 +694,37 @@ TEST_F(MainWindowTest, FavouriteNicknameShowsTheNoteAndLeavesNoStaleHeart) {
   EXPECT_EQ(frame_->favorites().size(), 1u);
 }
 
+TEST_F(MainWindowTest, LongFavouriteListsGetTheirRowsAsTheyScrollIntoView) {
+  {
+    FavoritesStore store;
+    for (int i = 1; i <= 60; ++i) {
+      NameRecord record;
+      record.Xing = "周";
+      record.Ming = "名" + std::to_string(i);
+      record.Birthday = "2020-2-8 09:05:00";
+      store.add(record);
+    }
+    ASSERT_TRUE(store.save(FavoritesStore::defaultPath()));
+  }
+  openFrame();
+  click("tabFavorites");
+  auto* view = control<QListWidget>("listFavorite");
+  ASSERT_EQ(view->count(), 60);
+  // Every row speaks its cells, with or without its widget.
+  EXPECT_EQ(view->item(59)->data(Qt::AccessibleTextRole).toString().left(7), QStringLiteral("60 周名60"));
+  view->scrollToBottom();
+  QApplication::processEvents();
+  QAbstractButton* remove = rowButton("listFavorite", 59, "RemoveFavorite");
+  ASSERT_NE(remove, nullptr);
+  EXPECT_EQ(column("listFavorite", "XinMing").at(59), QStringLiteral("周名60"));
+  remove->click();
+  EXPECT_EQ(view->count(), 59);
+  FavoritesStore onDisk;
+  onDisk.load(FavoritesStore::defaultPath());
+  EXPECT_EQ(onDisk.size(), 59u);
+  EXPECT_EQ(onDisk.records().back().Ming, "名59");
+}
+
 TEST_F(MainWindowTest, ClosingDuringASearchWaitsForItAndKeepsTheFavourites) {
   ScriptedService service(30);
   useService(service.origin());
