@@ -61,7 +61,10 @@ bool ResultList::startSearch() {
       window->post(message, static_cast<quintptr>(static_cast<std::uint32_t>(status)));
     });
   } catch (const std::system_error& error) {
+    // Nothing will answer: back to the form, whose input is kept, so the
+    // user can try again instead of facing a waiting page for ever.
     DebugTrace("search worker could not start: %s\n", error.what());
+    showStep(0);
     return false;
   }
   return true;

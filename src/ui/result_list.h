@@ -57,7 +57,7 @@ class ResultList : public reports::NamePageSource {
 
   // Shows the waiting step and runs the query (page 1) on a worker thread,
   // which posts the result message with the status. False when the worker
-  // could not start (the page stays in the waiting step).
+  // could not start (the page then shows the form again).
   bool startSearch();
   bool searching() const { return worker_.joinable(); }
   // The result message: joins the worker, then shows the error and the form,
