@@ -1,0 +1,35 @@
+#pragma once
+// Builds the rows of the name lists from a row template of the skin archive
+// ("listitem_mingzi.xml", "listitem_favorite.xml"). The template is read and
+// parsed once, into a prototype row; every row is then a copy of the
+// prototype made in code, which costs a small fraction of parsing the
+// document again (a favourites page may hold a thousand rows).
+//
+// A copy carries what a row template uses: labels, push buttons and plain
+// containers in box layouts with spacers, their names, texts, sizes, size
+// policies, alignment, check state, visibility, cursor, focus policy, tool
+// tips, accessible names and dynamic properties.
+#include <QString>
+
+#include <memory>
+
+class QWidget;
+
+namespace norvane::ui {
+
+class RowFactory {
+ public:
+  explicit RowFactory(QString templateFile);
+  ~RowFactory();
+
+  // A new row widget (no parent yet), or nullptr when the template is
+  // missing or unreadable.
+  QWidget* build();
+
+ private:
+  QString file_;
+  std::unique_ptr<QWidget> prototype_;
+  bool read_ = false;
+};
+
+}  // namespace norvane::ui
