@@ -17,8 +17,8 @@ class NamePageSource {
  public:
   virtual ~NamePageSource() = default;
 
-  // The records of the page shown now (the page query's `Names`). A failed
-  // page change leaves it empty.
+  // The records of the page the main window's list shows now. A failed page
+  // change leaves the shown page, and so these records, as they were.
   virtual const std::vector<NameRecord>& currentNames() const = 0;
 
   // Whether the main window's previous/next buttons of that list are enabled.
@@ -31,10 +31,9 @@ class NamePageSource {
   virtual void nextPage() = 0;
 };
 
-// The name analysis report (seven pages) of `record`. With `page` the window
-// shows the bottom strip of that page's names and pages through it; `record`
-// must outlive the call (it is usually an element of page->currentNames() or a
-// copy the caller keeps).
+// The name analysis report (seven pages) of `record` (the window keeps its own
+// copy). With `page` the window shows the bottom strip of that page's names
+// and pages through it.
 void openNameReport(QWidget* owner, const NameRecord& record, NamePageSource* page = nullptr);
 
 // The nickname analysis report, likewise.

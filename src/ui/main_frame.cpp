@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QStackedWidget>
 
+#include "account/query_account.h"
 #include "platform/clock.h"
 #include "platform/folders.h"
 #include "reports/report_launcher.h"
@@ -345,6 +346,7 @@ void CMainFrame::fillBirthInfo(PageQuery& query, const ui::NamingForm& form) {
   query.m = 1;
   query.Page = 1;
   query.PageSize = 10;
+  applyAccount(query);  // the logged-in user's account and token, or none
 }
 
 void CMainFrame::submitNameSearch() {
