@@ -349,6 +349,17 @@ void CMainFrame::fillBirthInfo(PageQuery& query, const ui::NamingForm& form) {
   applyAccount(query);  // the logged-in user's account and token, or none
 }
 
+NameRecord CMainFrame::analysisRecord(const QString& surname, const QString& name, const ui::BirthData& birth) {
+  NameRecord record;
+  record.Xing = localText(surname);
+  record.Ming = localText(name);
+  record.Birthday = birth.birthday;
+  record.Gender = birth.gender;
+  record.CityId = birth.countyId;
+  record.Longitude = countyLongitude(birth.countyId);
+  return record;
+}
+
 void CMainFrame::submitNameSearch() {
   if (nameList_.searching()) return;
   ui::FormAccess forms(*this);
@@ -386,14 +397,7 @@ void CMainFrame::submitNameAnalysis() {
   const ui::BirthData birth = forms.birthData(ui::kAnalysisForm);
   if (birth.countyId == 0) return refuse("NoBirthAddress");
   if (appSettings().SaveInput != 0) forms.save(ui::kAnalysisForm);
-  NameRecord record;
-  record.Xing = localText(surname);
-  record.Ming = localText(name);
-  record.Birthday = birth.birthday;
-  record.Gender = birth.gender;
-  record.CityId = birth.countyId;
-  record.Longitude = countyLongitude(birth.countyId);
-  reports::openNameReport(this, record);
+  reports::openNameReport(this, analysisRecord(surname, name, birth));
 }
 
 void CMainFrame::submitNicknameAnalysis() {
@@ -407,14 +411,7 @@ void CMainFrame::submitNicknameAnalysis() {
   const ui::BirthData birth = forms.birthData(ui::kNicknameAnalysisForm);
   if (birth.countyId == 0) return refuse("NoBirthAddress");
   if (appSettings().SaveInput != 0) forms.save(ui::kNicknameAnalysisForm);
-  NameRecord record;
-  record.Xing = localText(surname);
-  record.Ming = localText(name);
-  record.Birthday = birth.birthday;
-  record.Gender = birth.gender;
-  record.CityId = birth.countyId;
-  record.Longitude = countyLongitude(birth.countyId);
-  reports::openNicknameReport(this, record);
+  reports::openNicknameReport(this, analysisRecord(surname, name, birth));
 }
 
 void CMainFrame::submitFortune() {

@@ -24,6 +24,7 @@ class Clock;
 namespace ui {
 class PopupMenu;
 struct NamingForm;
+struct BirthData;
 }  // namespace ui
 
 class CMainFrame : public toolkit::Window {
@@ -73,6 +74,8 @@ class CMainFrame : public toolkit::Window {
   bool checkSurname(const QString& surname, const char* focusEdit);
   float countyLongitude(int countyId);
   void fillBirthInfo(PageQuery& query, const ui::NamingForm& form);
+  // The record an analysis form reports on: its names and birth, other fields default.
+  NameRecord analysisRecord(const QString& surname, const QString& name, const ui::BirthData& birth);
 
   void openMenu(const QString& layoutFile);
   void menuCommand(const QString& item);

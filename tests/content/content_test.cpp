@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include "page_script.h"
+#include "reports/report_host.h"
 
 // Failure messages show texts, not their code units.
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
@@ -111,7 +112,7 @@ class ContentTest : public ::testing::Test {
   // Calls SetData as the report windows do; "ok" or the exception it threw.
   QString setData(const QStringList& arguments) {
     return eval(QStringLiteral("(function () { try { %1; return 'ok'; } catch (e) { return 'threw: ' + e; } })()")
-                    .arg(setDataCall(arguments)));
+                    .arg(norvane::reports::setDataScript(arguments)));
   }
 
   QString pageText() { return eval(QStringLiteral("document.body.innerText")); }

@@ -44,35 +44,4 @@ bool loadFixture(const QString& path, PageFixture& fixture, QString& error) {
   return true;
 }
 
-QString jsStringLiteral(const QString& text) {
-  QString out;
-  out.reserve(text.size() + 16);
-  out += QLatin1Char('\'');
-  for (QChar c : text) {
-    switch (c.unicode()) {
-      case '\\': out += QStringLiteral("\\\\"); break;
-      case '\'': out += QStringLiteral("\\'"); break;
-      case '"': out += QStringLiteral("\\\""); break;
-      case '\n': out += QStringLiteral("\\n"); break;
-      case '\r': out += QStringLiteral("\\r"); break;
-      case '<': out += QStringLiteral("\\x3c"); break;
-      case 0x2028: out += QStringLiteral("\\u2028"); break;
-      case 0x2029: out += QStringLiteral("\\u2029"); break;
-      default:
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
-          out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        else
-          out += c;
-    }
-  }
-  out += QLatin1Char('\'');
-  return out;
-}
-
-QString setDataCall(const QStringList& arguments) {
-  QStringList literals;
-  for (const QString& a : arguments) literals << jsStringLiteral(a);
-  return QStringLiteral("SetData(%1)").arg(literals.join(QLatin1Char(',')));
-}
-
 }  // namespace norvane::content

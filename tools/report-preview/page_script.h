@@ -1,7 +1,6 @@
 #pragma once
-// Driving a report page the way the report windows do: a page fixture holds
-// what a template's SetData receives, and the script call passes each
-// argument as a JavaScript string literal.
+// Page fixtures: what a template's SetData receives, for driving a report page
+// the way the report windows do (their script call, reports::setDataScript).
 #include <QString>
 #include <QStringList>
 
@@ -20,12 +19,5 @@ struct PageFixture {
 // optionally "shows". False with a message when the file is unusable.
 bool loadFixture(const QString& path, PageFixture& fixture, QString& error);
 
-// A single-quoted JavaScript string literal holding `text` exactly: quotes,
-// backslashes, line breaks, U+2028/U+2029, other control characters and "<"
-// (so "</script>" and "<!--" cannot end or change the script) are escaped.
-QString jsStringLiteral(const QString& text);
-
-// "SetData('…','…')" with every argument as a string literal.
-QString setDataCall(const QStringList& arguments);
 
 }  // namespace norvane::content

@@ -22,6 +22,7 @@
 #include <unistd.h>
 
 #include "page_script.h"
+#include "reports/report_host.h"
 
 namespace {
 
@@ -75,7 +76,7 @@ bool fill(QWebEngineView& view, ConsolePage& page, const QString& file, const no
   if (!finished) loop.exec();
   QObject::disconnect(connection);
   if (!loaded) return false;
-  evaluate(&page, norvane::content::setDataCall(fixture.arguments) + QStringLiteral(";true"));
+  evaluate(&page, norvane::reports::setDataScript(fixture.arguments) + QStringLiteral(";true"));
   QString errors = evaluate(&page, QStringLiteral("window.Report ? JSON.stringify(Report.errors) : 'no Report'")).toString();
   if (errors != QStringLiteral("[]")) std::fprintf(stderr, "page errors: %s\n", qPrintable(errors));
   wait(400);
