@@ -2,6 +2,7 @@
 // recorder: the SMS flow and its countdown (driven tick by tick), the code
 // checks, the web logins' answers and closing.
 #include "account/account_store.h"
+#include "support/qt_application.h"
 #include "account/new_reg_dlg.h"
 #include "platform/folders.h"
 #include "service/json_access.h"
@@ -46,11 +47,7 @@ QString textEntry(const char* key) { return QString::fromUtf8(GetText(key)); }
 class LoginDialogTest : public test::ServiceTest {
  protected:
   static void SetUpTestSuite() {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "account_dialog_tests";
-    static char* argv[] = {name, nullptr};
-    if (QApplication::instance() == nullptr) new QApplication(argc, argv);
+    test::startOffscreenApplication("account_dialog_tests");
     ASSERT_TRUE(toolkit::SkinArchive::instance().loadFile(QStringLiteral(NORVANE_SKIN_ZIP_PATH)));
   }
 

@@ -3,6 +3,7 @@
 // re-validation whose answer arrives on the window thread.
 #include "ui/user_view.h"
 
+#include "support/qt_application.h"
 #include "account/account_store.h"
 #include "account/new_reg_dlg.h"
 #include "platform/folders.h"
@@ -54,11 +55,7 @@ bool waitUntil(const std::function<bool()>& done, int ms = 15000) {
 class UserViewTest : public test::ServiceTest {
  protected:
   static void SetUpTestSuite() {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "account_dialog_tests";
-    static char* argv[] = {name, nullptr};
-    if (QApplication::instance() == nullptr) new QApplication(argc, argv);
+    test::startOffscreenApplication("account_dialog_tests");
     ASSERT_TRUE(toolkit::SkinArchive::instance().loadFile(QStringLiteral(NORVANE_SKIN_ZIP_PATH)));
   }
 

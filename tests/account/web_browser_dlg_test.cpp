@@ -2,6 +2,7 @@
 // page hands over, the refusal to leave the page's host, and the error view.
 #include "account/web_browser_dlg.h"
 
+#include "support/qt_application.h"
 #include "service/test_server.h"
 #include "toolkit/skin_archive.h"
 #include "toolkit/web_view.h"
@@ -61,13 +62,7 @@ class WebBrowserDlgTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     if (qEnvironmentVariableIsEmpty("DISPLAY")) return;
-    if (::geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-dev-shm-usage --disable-gpu");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    static int argc = 1;
-    static char name[] = "web_browser_dialog_tests";
-    static char* argv[] = {name, nullptr};
-    if (QApplication::instance() == nullptr) new QApplication(argc, argv);
+    test::startWebApplication("web_browser_dialog_tests");
     toolkit::SkinArchive::instance().loadFile(QStringLiteral(NORVANE_SKIN_ZIP_PATH));
   }
   void SetUp() override {

@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include "page_script.h"
+#include "support/qt_application.h"
 #include "reports/report_host.h"
 
 // Failure messages show texts, not their code units.
@@ -48,13 +49,7 @@ class ContentTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     if (qEnvironmentVariableIsEmpty("DISPLAY")) return;
-    if (::geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");  // the sandbox cannot run as root
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-dev-shm-usage --disable-gpu");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    static int argc = 1;
-    static char name[] = "content_tests";
-    static char* argv[] = {name, nullptr};
-    if (QApplication::instance() == nullptr) new QApplication(argc, argv);
+    test::startWebApplication("content_tests");
   }
 
   void SetUp() override {

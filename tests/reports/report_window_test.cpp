@@ -27,6 +27,7 @@
 #include <thread>
 
 #include "reports/fortune_report_window.h"
+#include "support/qt_application.h"
 #include "reports/name_report_window.h"
 #include "reports/nickname_report_window.h"
 #include "reports/report_fixture.h"
@@ -155,13 +156,7 @@ class ReportWindowTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     if (qEnvironmentVariableIsEmpty("DISPLAY")) return;
-    if (::geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-dev-shm-usage --disable-gpu");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    static int argc = 1;
-    static char name[] = "report_window_tests";
-    static char* argv[] = {name, nullptr};
-    if (QApplication::instance() == nullptr) new QApplication(argc, argv);
+    test::startWebApplication("report_window_tests");
     toolkit::SkinArchive::instance().loadFile(QStringLiteral(NORVANE_SKIN_ZIP_PATH));
   }
 

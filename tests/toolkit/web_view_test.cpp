@@ -7,6 +7,7 @@
 
 #include <unistd.h>
 
+#include "support/qt_application.h"
 #include "support/temp_dir.h"
 #include "toolkit/layout_loader.h"
 #include "toolkit/skin_archive.h"
@@ -39,13 +40,7 @@ class WebViewTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     if (qEnvironmentVariableIsEmpty("DISPLAY")) return;
-    if (::geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");  // the sandbox cannot run as root
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-dev-shm-usage --disable-gpu");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    static int argc = 1;
-    static char name[] = "web_view_tests";
-    static char* argv[] = {name, nullptr};
-    if (QApplication::instance() == nullptr) new QApplication(argc, argv);
+    test::startWebApplication("web_view_tests");
     SkinArchive::instance().loadBytes(
         test::makeZip({{"web.xml", test::layoutDocument(test::item("WebView", "Webkit"), 400, 300)}}));
   }

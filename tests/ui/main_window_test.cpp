@@ -24,6 +24,7 @@
 #include <functional>
 #include <memory>
 
+#include "support/qt_application.h"
 #include "data/favorites_store.h"
 #include "platform/clock.h"
 #include "platform/profile_file.h"
@@ -133,11 +134,7 @@ class ScriptedService {
 class MainWindowTest : public ::testing::Test {
  public:
   static void SetUpTestSuite() {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "ui_main_window_tests";
-    static char* argv[] = {name, nullptr};
-    if (QApplication::instance() == nullptr) new QApplication(argc, argv);
+    test::startOffscreenApplication("ui_main_window_tests");
     ASSERT_TRUE(toolkit::SkinArchive::instance().loadFile(QStringLiteral(NORVANE_SKIN_ZIP_PATH)));
     refservice::ServerOptions options;
     options.dataFolder = NORVANE_BIN_DIR;

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <thread>
 
+#include "support/qt_application.h"
 #include "toolkit/message_presenter.h"
 
 namespace norvane::ui {
@@ -35,11 +36,7 @@ class ThreadRecordingPresenter : public toolkit::MessagePresenter {
 class UpdateUiTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "ui_update_ui_tests";
-    static char* argv[] = {name, nullptr};
-    if (QApplication::instance() == nullptr) new QApplication(argc, argv);
+    test::startOffscreenApplication("ui_update_ui_tests");
   }
   ThreadRecordingPresenter presenter_;
   toolkit::ScopedMessagePresenter scope_{&presenter_};
