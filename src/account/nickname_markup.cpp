@@ -56,7 +56,7 @@ std::string nicknameRichText(const std::string& format, int loginType, const std
         if (filled[i + 1] == 'i') {
           std::string source = imageSource ? imageSource(argument) : std::string();
           if (!source.empty())
-            rich += "<img src=\"" + escapeRichText(source) + "\" style=\"vertical-align: middle\">";
+            rich += "<img src=\"" + escapeRichText(source) + "\" style=\"vertical-align: bottom\">";
         } else {
           int gap = std::atoi(argument.c_str());
           std::string spacer = imageSource ? imageSource(std::string()) : std::string();

@@ -379,7 +379,7 @@ TEST(NicknameRichTextTest, MarkupBecomesRichTextAndTheNicknameStaysText) {
     const char* rich;
   } cases[] = {
       {format.c_str(), kLoginWeChat, "小明",
-       "<img src=\"src:images/login_type_1.png\" style=\"vertical-align: middle\">"
+       "<img src=\"src:images/login_type_1.png\" style=\"vertical-align: bottom\">"
        "<img src=\"GAP\" width=\"4\" height=\"1\">小明"},
       {"%s", kLoginSms, "<b>A&B</b>", "&lt;b&gt;A&amp;B&lt;/b&gt;"},
       {"%s", kLoginQQ, "{i images/logo.png}", "{i images/logo.png}"},
