@@ -14,9 +14,6 @@
 namespace norvane::refservice::test {
 namespace {
 
-const char* kBirthday = "2019-3-7 08:05:00";
-const char* kBirthdayDigits = "20190307080500";
-
 Json::Value loginBody(int t, const std::string& account = "13800138000", int typeId = 1) {
   Json::Value b;
   b["account"] = account;
@@ -81,19 +78,6 @@ Json::Value nicknameBody(int t, bool anyPattern = true) {
   b["token"] = "";
   b["xing"] = "王";
   b["sign"] = clientSign("%s%s%d%s%d%d%d%d%s%s", kKey, "王", 2, kBirthdayDigits, 10, 1, 1, t, "", "");
-  return b;
-}
-
-Json::Value showBody(int t, const std::string& xing = "李", const std::string& ming = "明轩") {
-  Json::Value b;
-  b["b"] = kBirthday;
-  b["jd"] = 116.4;
-  b["m"] = 1;
-  b["ming"] = ming;
-  b["sex"] = 1;
-  b["t"] = t;
-  b["xing"] = xing;
-  b["sign"] = clientSign("%s%s%s%d%s%d%d", kKey, xing.c_str(), ming.c_str(), 1, kBirthdayDigits, 1, t);
   return b;
 }
 

@@ -13,22 +13,6 @@
 namespace norvane::refservice::test {
 namespace {
 
-const char* kBirthday = "2019-3-7 08:05:00";
-const char* kBirthdayDigits = "20190307080500";
-
-Json::Value showBody(int t, const std::string& xing, const std::string& ming) {
-  Json::Value b;
-  b["b"] = kBirthday;
-  b["jd"] = 116.4;
-  b["m"] = 1;
-  b["ming"] = ming;
-  b["sex"] = 1;
-  b["t"] = t;
-  b["xing"] = xing;
-  b["sign"] = clientSign("%s%s%s%d%s%d%d", kKey, xing.c_str(), ming.c_str(), 1, kBirthdayDigits, 1, t);
-  return b;
-}
-
 // A character with the stroke count of the Kangxi dictionary, as a given-name character
 // and, where it is a surname, as a surname (the two differ for a surname kept in its own form).
 struct DictionaryCount {

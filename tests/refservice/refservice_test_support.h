@@ -104,6 +104,24 @@ inline std::string clientSign(const char* format, ...) {
 
 constexpr const char* kKey = "tP3kWz8QmLr5NvXc2HsYd7BfGj9eRaUo";
 
+// The birth the request bodies of the tests carry, and its digits in the signs.
+constexpr const char* kBirthday = "2019-3-7 08:05:00";
+constexpr const char* kBirthdayDigits = "20190307080500";
+
+// A signed analysis request ("/v1/show", and "/v1/child/show" for nicknames).
+inline Json::Value showBody(int t, const std::string& xing = "李", const std::string& ming = "明轩") {
+  Json::Value b;
+  b["b"] = kBirthday;
+  b["jd"] = 116.4;
+  b["m"] = 1;
+  b["ming"] = ming;
+  b["sex"] = 1;
+  b["t"] = t;
+  b["xing"] = xing;
+  b["sign"] = clientSign("%s%s%s%d%s%d%d", kKey, xing.c_str(), ming.c_str(), 1, kBirthdayDigits, 1, t);
+  return b;
+}
+
 // The server with a clock the test can move.
 class RunningServer {
  public:

@@ -143,18 +143,6 @@ TEST(ParseJsonTest, RefusesDocumentsBeyondTheValueAndNestingLimits) {
   }
 }
 
-// Every string and member name of a document, depth first.
-void collectTexts(const Json::Value& value, std::vector<std::string>& texts) {
-  if (value.isString()) texts.push_back(value.asString());
-  if (value.isArray())
-    for (const Json::Value& item : value) collectTexts(item, texts);
-  if (value.isObject())
-    for (const std::string& name : value.getMemberNames()) {
-      texts.push_back(name);
-      collectTexts(value[name], texts);
-    }
-}
-
 TEST(ParseJsonTest, LoneSurrogatesAndInvalidBytesBecomeReplacementCharacters) {
   const std::string fffd = "\xEF\xBF\xBD";
   struct Case {
@@ -205,7 +193,7 @@ TEST(ParseJsonTest, AnyMixOfEscapesAndBytesGivesWellFormedText) {
     Json::Value doc;
     ASSERT_TRUE(parseJson(document, doc)) << document;
     std::vector<std::string> texts;
-    collectTexts(doc, texts);
+    test::collectTexts(doc, texts);
     for (const std::string& t : texts) ASSERT_TRUE(isValidUtf8(t)) << document;
   }
 }

@@ -41,18 +41,6 @@ void fill(PageQuery& q) {
   q.CityId = 110101;
 }
 
-// Every string and member name below `value`.
-void collectTexts(const Json::Value& value, std::vector<std::string>& texts) {
-  if (value.isString()) texts.push_back(value.asString());
-  if (value.isArray())
-    for (const Json::Value& item : value) collectTexts(item, texts);
-  if (value.isObject())
-    for (const std::string& name : value.getMemberNames()) {
-      texts.push_back(name);
-      collectTexts(value[name], texts);
-    }
-}
-
 bool allWellFormed(const std::vector<std::string>& texts) {
   for (const std::string& t : texts)
     if (!isValidUtf8(t)) return false;
@@ -101,7 +89,7 @@ std::vector<Kind> kinds() {
       AnalysisQuery q(endpoint);
       fill(q);
       ServiceStatus status = q.run();
-      collectTexts(q.Data, texts);
+      test::collectTexts(q.Data, texts);
       return status;
     };
   };

@@ -6,9 +6,11 @@
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
+#include <json/value.h>
 #include <openssl/evp.h>
 
 #include <string>
+#include <vector>
 
 namespace norvane::test {
 
@@ -39,5 +41,17 @@ inline std::string referenceMd5(const std::string& text) {
 }
 
 inline const std::string kKey = "tP3kWz8QmLr5NvXc2HsYd7BfGj9eRaUo";
+
+// Every string and member name below `value`, depth first.
+inline void collectTexts(const Json::Value& value, std::vector<std::string>& texts) {
+  if (value.isString()) texts.push_back(value.asString());
+  if (value.isArray())
+    for (const Json::Value& item : value) collectTexts(item, texts);
+  if (value.isObject())
+    for (const std::string& name : value.getMemberNames()) {
+      texts.push_back(name);
+      collectTexts(value[name], texts);
+    }
+}
 
 }  // namespace norvane::test
