@@ -17,6 +17,7 @@
 #include "refservice/fault_plan.h"
 #include "refservice/login_page.h"
 #include "refservice/naming/naming_engine.h"
+#include "refservice/naming/sources.h"
 #include "refservice/request_check.h"
 #include "refservice/stats_store.h"
 
@@ -276,6 +277,12 @@ struct ReferenceServer::Impl {
       settings[i] = static_cast<int>(setReader.integer(kSetNames[i]));
       if (!setReader.ok()) r.fail(setReader.error().code, setReader.error().message);
     }
+    // "cc", the book of the classical source, is the one optional member of "set".
+    std::string source;
+    if (r.ok() && setReader.has("cc")) {
+      source = setReader.text("cc");
+      if (!setReader.ok()) r.fail(setReader.error().code, setReader.error().message);
+    }
     std::string fixed[2];
     const char* fixedNames[2] = {"z1", "z2"};
     for (int i = 0; i < 2 && r.ok(); ++i) {
@@ -301,6 +308,7 @@ struct ReferenceServer::Impl {
     for (int i = 0; i < kSettingCount && r.ok(); ++i) {
       if (settings[i] < 0 || settings[i] > kSetMax[i]) r.reject(std::string("高级设置 ") + kSetNames[i] + " 超出范围");
     }
+    if (r.ok() && set.isMember("cc") && !bookOfSetting(source)) r.reject("出处应为 不限、诗经、楚辞、唐诗、宋词 或 论语");
     for (int i = 0; i < 2 && r.ok(); ++i) {
       if (body.isMember(fixedNames[i]) && !isChineseText(fixed[i], 1, 1)) {
         r.reject(std::string("参数 ") + fixedNames[i] + " 应为一个汉字");
@@ -317,6 +325,7 @@ struct ReferenceServer::Impl {
     request.settings = settings;
     request.fixedFirst = fixed[0];
     request.fixedSecond = fixed[0].empty() ? fixed[1] : std::string();
+    request.source = source;
     return engineAnswer(engine->namePage(request), true);
   }
 

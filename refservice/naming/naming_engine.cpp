@@ -12,6 +12,7 @@
 #include "naming/numerology.h"
 #include "naming/ordering.h"
 #include "naming/scoring.h"
+#include "naming/sources.h"
 #include "naming/tables.h"
 
 namespace norvane::refservice {
@@ -101,8 +102,18 @@ std::string gridLabel(int n) {
 
 }  // namespace
 
-// Two-character names pair at most this many characters (90 000 names to rank).
-constexpr size_t kPairedCharacters = 300;
+// Two-character names without a classical line pair at most this many characters
+// (40 000 names to rank besides the sourced ones).
+constexpr size_t kPairedCharacters = 200;
+
+// The page order's groups: a word of a classical line (0) before two characters of one
+// clause (1), before two of one couplet (2), before names without a line (3). Within a
+// group, a lean in hundredths of a point lifts a name (the score "f" itself never
+// changes): each character marked for the child's own gender, and a line from one of the
+// first two books of the gender's choice ("男楚辞，女诗经").
+constexpr int kUnsourcedGroup = 3;
+constexpr int kOwnGenderLean = 300;
+constexpr int kFirstBooksLean = 100;
 
 // One ranked name, kept small: a result set holds up to 90 000 of them.
 struct ScoredName {
@@ -110,6 +121,9 @@ struct ScoredName {
   double total;
   int wx, sx, jx, yy, commonness;
   std::array<int, 2> free;  // pool positions of the characters not fixed by the user, −1 for none
+  int line = -1;            // the classical line it comes from, −1 for none
+  int rank = 0;             // f in hundredths plus the page-order lean
+  int group = kUnsourcedGroup;
 };
 
 struct NamingEngine::Impl {
@@ -124,6 +138,19 @@ struct NamingEngine::Impl {
   };
   std::vector<Candidate> vocabulary;  // usable given-name characters, in table order
   std::map<std::string, VocabularyEntry> vocabularyIndex;
+  std::map<std::string, int> vocabularyPosition;  // character -> index into vocabulary
+  SourceTable sources;
+  SourceIndex sourceIndex;  // the names the lines give over the usable vocabulary
+
+  Json::Value citationJson(int line) const {
+    const SourceLine& l = sources.lines()[static_cast<size_t>(line)];
+    Json::Value c(Json::objectValue);
+    c["Text"] = l.text;
+    c["Title"] = l.title;
+    c["Author"] = l.author;
+    c["Book"] = bookName(l.book);
+    return c;
+  }
 
   // The ranked names of the last few questions, so paging through one result set does
   // not rank it again. Most recently used first.
@@ -162,6 +189,7 @@ struct NamingEngine::Impl {
       item["j"] = s.jx;
       item["c"] = s.commonness;
       item["y"] = s.yy;
+      if (s.line >= 0) item["ChuChu"] = citationJson(s.line);
       list.append(item);
     }
     r.data["data"] = list;
@@ -234,17 +262,24 @@ NamingEngine::NamingEngine(const EngineFiles& files) : impl_(std::make_unique<Im
   Impl& m = *impl_;
   if (!m.chars.load(files.characterFolder, m.error)) return;
   if (!m.knowledge.load(files.vocabulary, m.error)) return;
+  if (!m.sources.load(files.characterFolder + "/sources.tsv", m.error)) return;
   for (const auto& e : m.knowledge.vocabulary) {
     if (m.vocabularyIndex.count(e.ch)) continue;  // first row of a character wins
     m.vocabularyIndex[e.ch] = e;
     const CharInfo* info = m.chars.find(e.ch);
     if (!info || m.chars.blocked(e.ch)) continue;
+    m.vocabularyPosition[e.ch] = static_cast<int>(m.vocabulary.size());
     m.vocabulary.push_back({info, e});
   }
   if (m.vocabulary.empty()) {
     m.error = "no usable given-name character (vocabulary and character table do not meet)";
     return;
   }
+  m.sourceIndex.build(m.sources, [&m](const std::string& ch) {
+    if (isFunctionWord(ch)) return -1;
+    auto it = m.vocabularyPosition.find(ch);
+    return it == m.vocabularyPosition.end() ? -1 : it->second;
+  });
   m.ready = true;
 }
 
@@ -261,10 +296,16 @@ NamingResult NamingEngine::namePage(const NamePageRequest& q) const {
     int max = i == kSetSm ? 2 : 3;
     if (q.settings[i] < 0 || q.settings[i] > max) return failure(kCodeOutOfRange, "advanced setting out of range");
   }
+  int book = -1;
+  if (!q.source.empty()) {
+    auto chosen = bookOfSetting(q.source);
+    if (!chosen) return failure(kCodeOutOfRange, "unknown source book");
+    book = *chosen;
+  }
   // A question answered lately was valid then: serve its pages from the ranked set.
   std::string cacheKey = format("%d|%s|%d|%s|%.6f|", q.nameLength, q.birth.surname.c_str(), q.birth.gender,
                                 q.birth.birthday.c_str(), q.birth.longitude) +
-                         q.fixedFirst + "|" + q.fixedSecond;
+                         q.fixedFirst + "|" + q.fixedSecond + "|" + std::to_string(book);
   for (int v : q.settings) cacheKey += "|" + std::to_string(v);
   if (auto cached = m.cachedPage(cacheKey)) return m.pageOf(*cached, q);
 
@@ -283,8 +324,9 @@ NamingResult NamingEngine::namePage(const NamePageRequest& q) const {
   }
 
   const auto& set = q.settings;
-  char own = q.birth.gender == 2 ? 'f' : 'm';
-  char other = q.birth.gender == 2 ? 'm' : 'f';
+  const int gender = q.birth.gender;
+  char own = gender == 2 ? 'f' : 'm';
+  char other = gender == 2 ? 'm' : 'f';
   auto tierAllows = [&](const CharInfo* c) {
     switch (set[kSetCyz]) {
       case 0: return true;
@@ -296,15 +338,21 @@ NamingResult NamingEngine::namePage(const NamePageRequest& q) const {
   std::vector<std::string> surnameText;
   for (const auto& c : surname) surnameText.push_back(c.info ? c.info->ch : std::string());
 
-  // Characters allowed in a free position.
+  // Characters allowed in a free position, and where each vocabulary character stands
+  // in the pool (−1: not allowed).
   std::vector<NameChar> pool;
-  for (const auto& cand : m.vocabulary) {
+  std::vector<int> poolOf(m.vocabulary.size(), -1);
+  std::vector<int> vocabularyOf;  // pool position -> vocabulary position
+  for (size_t v = 0; v < m.vocabulary.size(); ++v) {
+    const auto& cand = m.vocabulary[v];
     if (cand.entry.sex == other) continue;
     if (!tierAllows(cand.info)) continue;
     if (set[kSetXb] == 3 && cand.entry.sex != own) continue;
     if (set[kSetZxz] == 2 && cand.entry.sex != 'n') continue;
     if (set[kSetZxz] == 3 && cand.entry.sex == 'n') continue;
     if (std::find(surnameText.begin(), surnameText.end(), cand.info->ch) != surnameText.end()) continue;
+    poolOf[v] = static_cast<int>(pool.size());
+    vocabularyOf.push_back(static_cast<int>(v));
     pool.push_back(m.nameChar(cand.info->ch));
     pool.back().zodiacVerdict = m.knowledge.zodiac.verdict(needs.zodiac, cand.info->radical);
   }
@@ -315,13 +363,25 @@ NamingResult NamingEngine::namePage(const NamePageRequest& q) const {
     r.data["data"] = Json::Value(Json::arrayValue);
     return r;
   }
+  auto fixedVocabulary = m.vocabularyPosition.find(fixed);
+  int fixedId = fixedPos >= 0 && fixedVocabulary != m.vocabularyPosition.end() ? fixedVocabulary->second : -1;
+
+  // The best line of a name (vocabulary positions, −1 for none) from the chosen book.
+  auto citationOf = [&](int first, int second, const std::vector<std::string>& text) -> Citation {
+    if (first >= 0 && (second >= 0 || text.size() == 1)) {
+      const SourceIndex::PerBook* perBook = m.sourceIndex.find(first, second);
+      return perBook ? SourceIndex::best(*perBook, m.sources.lines(), gender, book) : Citation{};
+    }
+    return m.sources.find(text, gender, book);  // a fixed character outside the vocabulary
+  };
 
   ScoreWeights weights{set[kSetWx], set[kSetNy], set[kSetXb]};
   std::vector<ScoredName> results;
-  auto consider = [&](const std::vector<NameChar>& given, std::array<int, 2> free) {
+  auto consider = [&](const std::vector<NameChar>& given, std::array<int, 2> free, Citation cite) {
+    if (book >= 0 && !cite.found()) return;
     if (given.size() == 2 && m.chars.pairingRules().refuses({given[0].info->ch, given[1].info->ch})) return;
     if (m.readsBadly(surname, given)) return;
-    NameScore s = scoreName(needs, surname, given, q.birth.gender, m.knowledge.zodiac, weights);
+    NameScore s = scoreName(needs, surname, given, gender, m.knowledge.zodiac, weights);
     // Gender emphasis and neutral characters over the whole given name.
     int ownCount = 0, neutral = 0;
     for (const auto& c : given) {
@@ -357,39 +417,57 @@ NamingResult NamingEngine::namePage(const NamePageRequest& q) const {
     if (s.ym < set[kSetYm]) return;
     std::string text;
     for (const auto& c : given) text += c.info->ch;
-    results.push_back({text, s.total, s.wx, s.sx, s.jx, s.yy, s.commonness, free});
+    int rank = static_cast<int>(std::lround(s.total * 100.0)) + kOwnGenderLean * ownCount;
+    if (cite.found() && bookPreference(m.sources.lines()[static_cast<size_t>(cite.line)].book, gender) < 2)
+      rank += kFirstBooksLean;
+    results.push_back({text, s.total, s.wx, s.sx, s.jx, s.yy, s.commonness, free, cite.line, rank,
+                       cite.found() ? cite.tier : kUnsourcedGroup});
   };
 
   if (q.nameLength == 1) {
-    if (fixedPos >= 0) consider({fixedChar}, {-1, -1});
+    if (fixedPos >= 0) consider({fixedChar}, {-1, -1}, citationOf(fixedId, -1, {fixed}));
     else
-      for (size_t i = 0; i < pool.size(); ++i) consider({pool[i]}, {static_cast<int>(i), -1});
+      for (size_t i = 0; i < pool.size(); ++i)
+        consider({pool[i]}, {static_cast<int>(i), -1}, citationOf(vocabularyOf[i], -1, {pool[i].info->ch}));
   } else if (fixedPos >= 0) {
     for (size_t i = 0; i < pool.size(); ++i) {
       const auto& c = pool[i];
       if (c.info->ch == fixed) continue;
-      if (fixedPos == 0) consider({fixedChar, c}, {static_cast<int>(i), -1});
-      else consider({c, fixedChar}, {static_cast<int>(i), -1});
+      int v = vocabularyOf[i];
+      if (fixedPos == 0) consider({fixedChar, c}, {static_cast<int>(i), -1}, citationOf(fixedId, v, {fixed, c.info->ch}));
+      else consider({c, fixedChar}, {static_cast<int>(i), -1}, citationOf(v, fixedId, {c.info->ch, fixed}));
     }
   } else {
-    // Pair the best-placed characters: rank the pool by what one character brings
-    // (element need, zodiac, gender fit, commonness) and pair the first 300.
-    std::vector<std::pair<double, size_t>> unary;
-    for (size_t i = 0; i < pool.size(); ++i) {
-      NameScore s = scoreName(needs, surname, {pool[i]}, q.birth.gender, m.knowledge.zodiac, weights);
-      unary.push_back({-(s.wx * 3.0 + s.sx * 1.5 + s.gender + s.commonness * 0.5), i});
+    // Every pair of allowed characters a classical line gives, in the line's order.
+    for (const auto& [first, second] : m.sourceIndex.pairs()) {
+      int a = poolOf[static_cast<size_t>(first)], b = poolOf[static_cast<size_t>(second)];
+      if (a < 0 || b < 0) continue;
+      consider({pool[a], pool[b]}, {a, b}, citationOf(first, second, {}));
     }
-    std::sort(unary.begin(), unary.end());
-    if (unary.size() > kPairedCharacters) unary.resize(kPairedCharacters);
-    std::vector<size_t> chosen;
-    for (const auto& u : unary) chosen.push_back(u.second);
-    std::sort(chosen.begin(), chosen.end());
-    for (size_t a : chosen)
-      for (size_t b : chosen)
-        if (a != b) consider({pool[a], pool[b]}, {static_cast<int>(a), static_cast<int>(b)});
+    if (book < 0) {
+      // Beside them, pairs of the best-placed characters: rank the pool by what one
+      // character brings (element need, zodiac, gender fit, commonness) and pair the
+      // first ones (a pair a line gives was considered above).
+      std::vector<std::pair<double, size_t>> unary;
+      for (size_t i = 0; i < pool.size(); ++i) {
+        NameScore s = scoreName(needs, surname, {pool[i]}, gender, m.knowledge.zodiac, weights);
+        unary.push_back({-(s.wx * 3.0 + s.sx * 1.5 + s.gender + s.commonness * 0.5), i});
+      }
+      std::sort(unary.begin(), unary.end());
+      if (unary.size() > kPairedCharacters) unary.resize(kPairedCharacters);
+      std::vector<size_t> chosen;
+      for (const auto& u : unary) chosen.push_back(u.second);
+      std::sort(chosen.begin(), chosen.end());
+      for (size_t a : chosen)
+        for (size_t b : chosen)
+          if (a != b && !m.sourceIndex.find(vocabularyOf[a], vocabularyOf[b]))
+            consider({pool[a], pool[b]}, {static_cast<int>(a), static_cast<int>(b)}, Citation{});
+    }
   }
 
   std::sort(results.begin(), results.end(), [](const ScoredName& a, const ScoredName& b) {
+    if (a.group != b.group) return a.group < b.group;
+    if (a.rank != b.rank) return a.rank > b.rank;
     if (a.total != b.total) return a.total > b.total;
     if (a.commonness != b.commonness) return a.commonness > b.commonness;
     return a.given < b.given;
@@ -397,7 +475,7 @@ NamingResult NamingEngine::namePage(const NamePageRequest& q) const {
   // Variety: names whose characters the names above them already use move down.
   std::vector<OrderItem> items;
   items.reserve(results.size());
-  for (const auto& r : results) items.push_back({static_cast<int>(std::lround(r.total * 100.0)), r.free});
+  for (const auto& r : results) items.push_back({r.rank, r.free, r.group});
   std::vector<ScoredName> ordered;
   ordered.reserve(results.size());
   for (size_t i : varietyOrder(items)) ordered.push_back(std::move(results[i]));
@@ -521,6 +599,8 @@ NamingResult NamingEngine::analyse(const BirthQuestion& birth, const std::string
   NameScore s = scoreName(needs, surname, given, birth.gender, m.knowledge.zodiac, ScoreWeights{});
   const BirthChart& ch = needs.chart;
   Json::Value d;
+  Citation cite = m.sources.find(*parts, birth.gender, -1);
+  if (cite.found()) d["ChuChu"] = m.citationJson(cite.line);
 
   // name
   Json::Value words(Json::arrayValue), py(Json::arrayValue), wx(Json::arrayValue), jx(Json::arrayValue),

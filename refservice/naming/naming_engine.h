@@ -63,6 +63,9 @@ struct NamePageRequest {
   std::array<int, kSettingCount> settings{2, 0, 0, 0, 0, 1, 1, 0, 0, 0};
   std::string fixedFirst;   // "z1"[0]: one character, empty for none
   std::string fixedSecond;  // "z2"[0]: one character, empty for none (ignored when fixedFirst is set)
+  // "cc": the book every name must come from ("诗经", "楚辞", "唐诗", "宋词", "论语"); empty
+  // or "不限" for any book. Another text answers kCodeOutOfRange.
+  std::string source;
 };
 
 // "/v1/child/build"
@@ -77,9 +80,8 @@ struct NicknamePageRequest {
 
 // Where the engine finds its data.
 struct EngineFiles {
-  // Folder holding characters.tsv, surnames.tsv, blocklist.txt, unlucky_readings.txt and
-  // pairing_rules.txt
-  // (resources/refservice).
+  // Folder holding characters.tsv, surnames.tsv, blocklist.txt, unlucky_readings.txt,
+  // pairing_rules.txt and sources.tsv (resources/refservice).
   std::string characterFolder;
   // The given-name vocabulary (table jxjs: wd, js, use, sex, wx): either a JSON file (an array
   // of row objects, as resources/knowledge/jxjs.json) or the encrypted knowledge database
@@ -102,12 +104,15 @@ class NamingEngine {
   bool ready() const;
   const std::string& loadError() const;
 
-  // {"total":N,"data":[{"x","m","f","w","s","j","c","y"}, ...]}: note that on success the
-  // result's data is the whole answer minus "code" (both "total" and "data").
+  // {"total":N,"data":[{"x","m","f","w","s","j","c","y"[,"ChuChu"]}, ...]}: note that on
+  // success the result's data is the whole answer minus "code" (both "total" and "data").
+  // "ChuChu" = {"Text","Title","Author","Book"}: the classical line the given name comes
+  // from; absent for a name without one.
   NamingResult namePage(const NamePageRequest& request) const;
   NamingResult nicknamePage(const NicknamePageRequest& request) const;
 
-  // The "data" object of "/v1/show" for surname + given name (1 or 2 characters).
+  // The "data" object of "/v1/show" for surname + given name (1 or 2 characters), with
+  // "ChuChu" when a classical line holds the given name.
   NamingResult analyse(const BirthQuestion& birth, const std::string& givenName) const;
   // The "data" object of "/v1/child/show" for a nickname (2 or 3 characters).
   NamingResult analyseNickname(const BirthQuestion& birth, const std::string& nickname) const;

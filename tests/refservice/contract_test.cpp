@@ -195,6 +195,14 @@ TEST(RefServiceEnvelope, RejectionsAsATable) {
        [](int t) { Json::Value b = buildBody(t); b["set"]["sm"] = 3; return b; }, 1004},
       {"build: fixed character of two", "/v1/build",
        [](int t) { Json::Value b = buildBody(t); b["z1"].append("明轩"); return b; }, 1004},
+      {"build: unknown source book", "/v1/build",
+       [](int t) { Json::Value b = buildBody(t); b["set"]["cc"] = "史记"; return b; }, 1004},
+      {"build: source book by its full name", "/v1/build",
+       [](int t) { Json::Value b = buildBody(t); b["set"]["cc"] = "唐诗三百首"; return b; }, 1004},
+      {"build: empty source book", "/v1/build",
+       [](int t) { Json::Value b = buildBody(t); b["set"]["cc"] = ""; return b; }, 1004},
+      {"build: source book as a number", "/v1/build",
+       [](int t) { Json::Value b = buildBody(t); b["set"]["cc"] = 1; return b; }, 1004},
       {"build: impossible birthday", "/v1/build",
        [](int t) { Json::Value b = buildBody(t); b["b"] = "2019-2-30 08:05:00"; return resignBuild(b); }, 1004},
       {"nickname: no pattern chosen", "/v1/child/build", [](int t) { return nicknameBody(t, false); }, 1004},
@@ -301,6 +309,35 @@ TEST(RefServiceEnvelope, GoodRequestsAreAnswered) {
       EXPECT_TRUE(answer["data"].isObject());
     }
   }
+}
+
+// "cc" chooses the book every name comes from; the answers carry the line as "ChuChu",
+// name pages and the name analysis only.
+TEST(RefServiceSources, TheChosenBookCitesItsLines) {
+  RunningServer s(withNamingFixture());
+  ASSERT_TRUE(s.started()) << s.error();
+  for (const auto& [cc, book] : {std::pair{"诗经", "诗经"}, std::pair{"唐诗", "唐诗三百首"}}) {
+    Json::Value body = buildBody(s.serverTime());
+    body["set"]["cc"] = cc;
+    Json::Value page = s.post("/v1/build", body);
+    ASSERT_EQ(page["code"].asInt(), 0) << page["msg"].asString();
+    ASSERT_GT(page["data"].size(), 0u) << cc;
+    for (const auto& item : page["data"]) {
+      const Json::Value& c = item["ChuChu"];
+      ASSERT_TRUE(c.isObject()) << item["m"].asString();
+      EXPECT_EQ(c["Book"].asString(), book);
+      for (const char* member : {"Text", "Title", "Author"}) EXPECT_TRUE(c[member].isString()) << member;
+    }
+    // The analysis of a cited name carries a line too.
+    Json::Value show = s.post("/v1/show", showBody(s.serverTime(), "李", page["data"][0]["m"].asString()));
+    ASSERT_EQ(show["code"].asInt(), 0);
+    EXPECT_TRUE(show["data"]["ChuChu"]["Text"].isString());
+  }
+  Json::Value nicknames = s.post("/v1/child/build", nicknameBody(s.serverTime()));
+  ASSERT_EQ(nicknames["code"].asInt(), 0);
+  for (const auto& item : nicknames["data"]) EXPECT_FALSE(item.isMember("ChuChu")) << item["m"].asString();
+  Json::Value nickShow = s.post("/v1/child/show", showBody(s.serverTime(), "王", "小萌"));
+  EXPECT_FALSE(nickShow["data"].isMember("ChuChu"));
 }
 
 TEST(RefServicePaging, StablePagesWholeTotalAndEmptyPastTheEnd) {

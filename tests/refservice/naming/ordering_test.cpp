@@ -44,3 +44,19 @@ TEST(VarietyOrder, NamesBeyondTheRulesReachKeepTheGivenOrder) {
   std::iota(given.begin(), given.end(), 0);
   EXPECT_EQ(order, given);
 }
+
+TEST(VarietyOrder, LowerGroupsFirstAndAtMostTwoUsesOfACharacterPerBlock) {
+  // Group 0 (names from a classical line) goes before group 1 whatever the scores.
+  EXPECT_EQ(varietyOrder({{9000, {1, 2}, 1}, {8000, {3, 4}, 0}, {7000, {5, 6}, 0}}), (std::vector<size_t>{1, 2, 0}));
+
+  // Three strong names share 1: the third would rank 9780 after two uses, above every
+  // other name, but a block of ten holds 1 twice at most; it opens the next block.
+  std::vector<OrderItem> items = {{10000, {1, 10}}, {9990, {1, 11}}, {9980, {1, 12}}};
+  for (int i = 0; i < 9; ++i) items.push_back({5000 - i, {20 + i, 40 + i}});
+  EXPECT_EQ(varietyOrder(items), (std::vector<size_t>{0, 1, 3, 4, 5, 6, 7, 8, 9, 10, 2, 11}));
+
+  // The limit holds across groups: a name of group 1 fills the place rather than a third
+  // use of 1 within the block.
+  std::vector<OrderItem> mixed = {{9000, {1, 2}}, {8990, {1, 3}}, {8980, {1, 4}}, {1000, {5, 6}, 1}};
+  EXPECT_EQ(varietyOrder(mixed), (std::vector<size_t>{0, 1, 3, 2}));
+}
