@@ -27,7 +27,7 @@ bool isClauseMark(const std::string& ch) {
 
 bool isFunctionWord(const std::string& ch) {
   static const std::set<std::string> words = [] {
-    const std::string text = "之兮其而以于则维乎也者矣焉哉所与及夫曰是此彼何谁莫勿毋弗未非乃即既将且犹又或皆兹尔汝吾我余予亦";
+    const std::string text = "之兮其而以于则维唯惟乎也者矣焉哉所与及夫曰是此彼何谁莫勿毋弗未非乃即既将且犹又或皆兹尔汝吾我余予亦实";
     auto chars = splitUtf8(text);
     return chars ? std::set<std::string>(chars->begin(), chars->end()) : std::set<std::string>();
   }();

@@ -20,7 +20,7 @@ const char* bookName(int book);
 // its id; -1 for "不限" (any book); nothing for any other text.
 std::optional<int> bookOfSetting(const std::string& cc);
 
-// Function words of the classical texts (之 兮 其 而 以 于 则 维 …): a line never gives a
+// Function words of the classical texts (之 兮 其 而 以 于 则 维 唯 实 …): a line never gives a
 // name with one of them, even where the vocabulary allows the character elsewhere.
 bool isFunctionWord(const std::string& ch);
 
