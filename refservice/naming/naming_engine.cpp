@@ -366,13 +366,17 @@ NamingResult NamingEngine::namePage(const NamePageRequest& q) const {
   auto fixedVocabulary = m.vocabularyPosition.find(fixed);
   int fixedId = fixedPos >= 0 && fixedVocabulary != m.vocabularyPosition.end() ? fixedVocabulary->second : -1;
 
+  // The lines a fixed character outside the vocabulary stands in (the index does not
+  // know it), searched for each of its names.
+  std::vector<int> fixedLines;
+  if (fixedPos >= 0 && fixedId < 0) fixedLines = m.sources.linesHolding(fixed);
   // The best line of a name (vocabulary positions, −1 for none) from the chosen book.
   auto citationOf = [&](int first, int second, const std::vector<std::string>& text) -> Citation {
     if (first >= 0 && (second >= 0 || text.size() == 1)) {
       const SourceIndex::PerBook* perBook = m.sourceIndex.find(first, second);
       return perBook ? SourceIndex::best(*perBook, m.sources.lines(), gender, book) : Citation{};
     }
-    return m.sources.find(text, gender, book);  // a fixed character outside the vocabulary
+    return m.sources.find(text, gender, book, fixedLines);  // a fixed character outside the vocabulary
   };
 
   ScoreWeights weights{set[kSetWx], set[kSetNy], set[kSetXb]};

@@ -149,12 +149,26 @@ bool SourceTable::load(const std::string& path, std::string& error) {
   return true;
 }
 
+std::vector<int> SourceTable::linesHolding(const std::string& ch) const {
+  std::vector<int> out;
+  for (size_t l = 0; l < lines_.size(); ++l)
+    if (lines_[l].text.find(ch) != std::string::npos) out.push_back(static_cast<int>(l));
+  return out;
+}
+
 Citation SourceTable::find(const std::vector<std::string>& given, int gender, int book) const {
+  if (given.empty()) return {};
+  return find(given, gender, book, linesHolding(given[0]));
+}
+
+Citation SourceTable::find(const std::vector<std::string>& given, int gender, int book,
+                           const std::vector<int>& among) const {
   Citation best;
   if (given.empty() || given.size() > 2 || (given.size() == 2 && given[0] == given[1])) return best;
   for (const auto& ch : given)
     if (isFunctionWord(ch)) return best;
-  for (size_t l = 0; l < lines_.size(); ++l) {
+  for (int index : among) {
+    size_t l = static_cast<size_t>(index);
     const SourceLine& line = lines_[l];
     if (book >= 0 && line.book != book) continue;
     if (line.text.find(given[0]) == std::string::npos) continue;

@@ -67,6 +67,10 @@ class SourceTable {
   // The best line holding the characters (one or two) in their order, optionally only
   // from one book (-1 any). A linear search: for one analysis, not for a whole page.
   Citation find(const std::vector<std::string>& given, int gender, int book) const;
+  // The same over some lines only (indices into lines(), ascending).
+  Citation find(const std::vector<std::string>& given, int gender, int book, const std::vector<int>& among) const;
+  // The lines holding the character, ascending: the search space of a fixed character.
+  std::vector<int> linesHolding(const std::string& ch) const;
 
  private:
   std::vector<SourceLine> lines_;

@@ -212,3 +212,31 @@ TEST(ClassicalNames, TheLineLookupPrefersAWordOfTheLineAndTheGendersBook) {
   EXPECT_LT(bookPreference(kChuci, 1), bookPreference(kShijing, 1));
   EXPECT_LT(bookPreference(kShijing, 2), bookPreference(kChuci, 2));
 }
+
+// A fixed character, in the vocabulary (清) or not (鹿), first or second: each cited line
+// holds the name in its order, fixed character included.
+TEST(ClassicalNames, AFixedCharacterIsCitedInItsPlace) {
+  struct Case {
+    const char* first;
+    const char* second;
+  } cases[] = {{"清", ""}, {"", "清"}, {"鹿", ""}, {"", "鹿"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.first) + "|" + c.second);
+    NamePageRequest q;
+    q.birth = {"李", 2, "2021-4-4 08:00:00", 116.4};
+    q.fixedFirst = c.first;
+    q.fixedSecond = c.second;
+    q.settings[kSetCyz] = 0;
+    NamingResult r = engine().namePage(q);
+    ASSERT_TRUE(r.ok()) << r.message;
+    int sourced = 0;
+    for (const auto& n : r.data["data"]) {
+      std::string given = n["m"].asString();
+      EXPECT_EQ(chars(given)[*c.first ? 0 : 1], *c.first ? c.first : c.second) << given;
+      if (!n.isMember("ChuChu")) continue;
+      ++sourced;
+      EXPECT_TRUE(holdsInOrder(n["ChuChu"]["Text"].asString(), given)) << given << " " << n["ChuChu"]["Text"].asString();
+    }
+    EXPECT_GE(sourced, 8);
+  }
+}
