@@ -24,8 +24,11 @@
 #endif
 
 #include "toolkit/layout_loader.h"
+#include "toolkit/message_channel.h"
 #include "toolkit/web_view.h"
 #include "toolkit/window_registry.h"
+
+#include <vector>
 
 namespace norvane::toolkit {
 namespace {
@@ -38,6 +41,20 @@ class PostedMessage : public QEvent {
   unsigned number;
   quintptr wParam;
 };
+
+// The windows whose modal loops run now, outermost first. Windows live on
+// the UI thread only, so neither list needs a lock.
+std::vector<QPointer<Window>>& modalWindows() {
+  static std::vector<QPointer<Window>> list;
+  return list;
+}
+
+// Windows that closed while modal loops ran above them, waiting for those
+// loops to return before they are deleted.
+std::vector<QPointer<Window>>& pendingDeletions() {
+  static std::vector<QPointer<Window>> list;
+  return list;
+}
 
 // True when a compositing manager runs, so translucent window margins (the
 // drop shadow) show the desktop instead of black.
@@ -80,6 +97,7 @@ Window::Window(const QString& className, const QString& layoutFile, QWidget* par
 }
 
 Window::~Window() {
+  if (channel_) channel_->close();  // a worker's late message finds nobody
   WindowRegistry::unregisterWindow(this);
   if (modalLoop_) modalLoop_->exit(result_);
 }
@@ -96,6 +114,7 @@ bool Window::create(QWidget* owner) {
     return false;
   }
   root_ = root;
+  homeDepth_ = modalDepth();
   if (root_->objectName().isEmpty()) root_->setObjectName(QStringLiteral("root"));
 
   QVariant caption = root_->property("captionHeight");
@@ -215,22 +234,73 @@ void Window::centerWindow() {
   move(frame.topLeft());
 }
 
+int Window::modalDepth() { return static_cast<int>(modalWindows().size()); }
+
+bool Window::ownerIsEnding(QWidget* owner) {
+  for (QWidget* w = owner; w != nullptr; w = w->parentWidget()) {
+    if (auto* window = qobject_cast<Window*>(w); window != nullptr && (window->closing_ || window->closed_)) return true;
+  }
+  return false;
+}
+
 int Window::showModal(QWidget* owner) {
+  // Nothing opens over a window that is going (the program is ending).
+  if (ownerIsEnding(owner != nullptr ? owner : parentWidget())) {
+    homeDepth_ = modalDepth();
+    if (deleteOnClose_) scheduleDeletion();
+    return result_;
+  }
   if (!create(owner)) return result_;
   setWindowModality(Qt::ApplicationModal);
   centerWindow();
   QPointer<Window> self(this);
   QEventLoop loop;
   modalLoop_ = &loop;
+  homeDepth_ = modalDepth();
+  modalWindows().push_back(self);
   show();
   raise();
   activateWindow();
   int result = closed_ ? result_ : loop.exec();
+  modalWindows().pop_back();
+  deletePendingWindows();  // deferred deletions: served by the loop below
   if (self) {
     self->modalLoop_ = nullptr;
     return self->result_;
   }
   return result;
+}
+
+int Window::deletableDepth() const {
+  // A modal window may go inside its own loop (showModal holds it weakly),
+  // never inside one opened above it.
+  return homeDepth_ + (modalLoop_ ? 1 : 0);
+}
+
+void Window::deletePendingWindows() {
+  const int depth = modalDepth();
+  std::vector<QPointer<Window>>& pending = pendingDeletions();
+  for (auto it = pending.begin(); it != pending.end();) {
+    Window* window = it->data();
+    if (window != nullptr && window->deletableDepth() < depth) {
+      ++it;
+      continue;
+    }
+    if (window != nullptr) window->deleteLater();
+    it = pending.erase(it);
+  }
+}
+
+void Window::scheduleDeletion() {
+  if (modalDepth() > deletableDepth()) {
+    // Deleting it now would run its destructor inside a modal loop opened
+    // above it (its deferred deletion would be served there), under code that
+    // still uses it and its children once that loop returns.
+    if (!deletionPending_) pendingDeletions().push_back(QPointer<Window>(this));
+    deletionPending_ = true;
+    return;
+  }
+  deleteLater();
 }
 
 void Window::close(int result) {
@@ -242,7 +312,15 @@ void Window::requestClose() {
   if (closing_ || closed_) return;
   if (!onCloseRequest()) return;
   closing_ = true;
-  if (!isVisible()) {
+  // The modal windows opened above this one go with it, innermost first;
+  // their loops return before this window is deleted.
+  const std::vector<QPointer<Window>> running = modalWindows();
+  for (auto it = running.rbegin(); it != running.rend(); ++it) {
+    Window* modal = it->data();
+    if (modal == nullptr || modal == this || modal->homeDepth_ < homeDepth_) continue;
+    modal->requestClose();
+  }
+  if (!isVisible() || !fadeOnClose_) {
     finishClose();
     return;
   }
@@ -262,7 +340,7 @@ void Window::finishClose() {
   hide();
   emit windowClosed(result_);
   if (modalLoop_) modalLoop_->exit(result_);
-  if (deleteOnClose_) deleteLater();
+  if (deleteOnClose_) scheduleDeletion();
 }
 
 void Window::closeEvent(QCloseEvent* event) {
@@ -278,6 +356,11 @@ void Window::closeEvent(QCloseEvent* event) {
 
 void Window::post(unsigned number, quintptr wParam) {
   QCoreApplication::postEvent(this, new PostedMessage(number, wParam));
+}
+
+std::shared_ptr<MessageChannel> Window::messageChannel() {
+  if (!channel_) channel_ = std::make_shared<MessageChannel>(this);
+  return channel_;
 }
 
 bool Window::event(QEvent* event) {
