@@ -2,13 +2,16 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QBuffer>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QEventLoop>
 #include <QGraphicsDropShadowEffect>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QLabel>
 #include <QListWidget>
+#include <QMovie>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPropertyAnimation>
@@ -25,6 +28,7 @@
 
 #include "toolkit/layout_loader.h"
 #include "toolkit/message_channel.h"
+#include "toolkit/skin_archive.h"
 #include "toolkit/web_view.h"
 #include "toolkit/window_registry.h"
 
@@ -55,6 +59,34 @@ std::vector<QPointer<Window>>& pendingDeletions() {
   static std::vector<QPointer<Window>> list;
   return list;
 }
+
+// Plays a skin animation in a label while the label is on screen (a hidden
+// page's animation costs nothing).
+class LabelAnimation : public QObject {
+ public:
+  LabelAnimation(QLabel* label, const QByteArray& image) : QObject(label) {
+    bytes_.setData(image);
+    bytes_.open(QIODevice::ReadOnly);
+    movie_ = std::make_unique<QMovie>(&bytes_);
+    label->setMovie(movie_.get());
+    label->installEventFilter(this);
+    if (label->isVisible()) movie_->start();
+  }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Show) {
+      movie_->start();
+    } else if (event->type() == QEvent::Hide) {
+      movie_->stop();
+    }
+    return false;
+  }
+
+ private:
+  QBuffer bytes_;
+  std::unique_ptr<QMovie> movie_;  // goes before the bytes it reads
+};
 
 // True when a compositing manager runs, so translucent window margins (the
 // drop shadow) show the desktop instead of black.
@@ -175,6 +207,13 @@ void Window::enableShadow(bool on) {
 void Window::wireControls() {
   QList<QWidget*> widgets = root_->findChildren<QWidget*>();
   for (QWidget* w : widgets) {
+    if (auto* label = qobject_cast<QLabel*>(w)) {
+      const QString animation = label->property("animation").toString();
+      bool found = false;
+      const QByteArray image = animation.isEmpty() ? QByteArray() : SkinArchive::instance().file(animation, &found);
+      if (found) new LabelAnimation(label, image);
+      continue;
+    }
     if (w->objectName().isEmpty() || w->objectName().startsWith(QLatin1String("qt_"))) continue;
     if (auto* button = qobject_cast<QAbstractButton*>(w)) {
       connect(button, &QAbstractButton::clicked, this,

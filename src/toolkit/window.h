@@ -16,6 +16,9 @@
 //   shadow (bool)        a drop shadow around the window where the desktop composites
 //   resizeBorder (QRect) left, top, right, bottom widths of the resize edges
 //                        (x, y, width, height of the rect); none when absent
+// A label with the property animation (a skin image path, e.g.
+// "images/translator.gif") shows that animated image, playing while the label
+// is on screen.
 // Its geometry gives the window size and its minimumSize the smallest size.
 //
 // Modal loops nest: a dialog opened from a dialog runs its loop inside the

@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMovie>
 #include <QStackedWidget>
 #include <QKeyEvent>
 #include <QTimeEdit>
@@ -764,6 +765,30 @@ TEST_F(MainWindowTest, LongFavouriteListsGetTheirRowsAsTheyScrollIntoView) {
   onDisk.load(FavoritesStore::defaultPath());
   EXPECT_EQ(onDisk.size(), 59u);
   EXPECT_EQ(onDisk.records().back().Ming, "名59");
+}
+
+TEST_F(MainWindowTest, TheWaitingStepPlaysItsAnimationOnlyWhileShown) {
+  ScriptedService service(30);
+  service.server().on("/v1/build", [](const httplib::Request&, httplib::Response& response) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    response.set_content("{\"code\":0,\"total\":1,\"data\":[{\"x\":\"李\",\"m\":\"慢\"}]}", "application/json");
+  });
+  useService(service.origin());
+  openFrame();
+  auto* image = control<QLabel>("waitingImageQuming");
+  ASSERT_NE(image, nullptr);
+  ASSERT_NE(image->movie(), nullptr);
+  EXPECT_TRUE(image->movie()->isValid());
+  EXPECT_NE(image->movie()->state(), QMovie::Running);  // the form is shown
+  type("editXing", QStringLiteral("李"));
+  choosePlace("", 2, 0, 0);
+  click("btnQuMing");
+  ASSERT_EQ(step("tabQuming"), 1);
+  EXPECT_EQ(image->movie()->state(), QMovie::Running);
+  ASSERT_TRUE(waitUntil([this] { return step("tabQuming") == 2; }));
+  EXPECT_NE(image->movie()->state(), QMovie::Running);
+  EXPECT_FALSE(image->accessibleName().isEmpty());
+  EXPECT_NE(control<QLabel>("waitingImageQuxiaoming"), nullptr);
 }
 
 TEST_F(MainWindowTest, ClosingDuringASearchWaitsForItAndKeepsTheFavourites) {
