@@ -21,6 +21,9 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include <memory>
+#include <vector>
+
 #ifdef NORVANE_HAVE_XCB
 #include <QtGui/qguiapplication_platform.h>
 #include <xcb/xcb.h>
@@ -31,8 +34,6 @@
 #include "toolkit/skin_archive.h"
 #include "toolkit/web_view.h"
 #include "toolkit/window_registry.h"
-
-#include <vector>
 
 namespace norvane::toolkit {
 namespace {
