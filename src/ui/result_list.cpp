@@ -263,6 +263,8 @@ void ResultList::fill() {
     row->setProperty(kRecordIndex, i);
     row->setAccessibleName(spoken.join(QLatin1Char(' ')));
     item->setData(Qt::AccessibleTextRole, row->accessibleName());
+    showSource(row, record);
+    item->setData(Qt::AccessibleDescriptionRole, row->accessibleDescription());
   }
   view->scrollToTop();
   view->setUpdatesEnabled(true);
