@@ -60,10 +60,9 @@ bool hasTable(sqlite3* db) {
   return found;
 }
 
-// Adds the source columns the table lacks. Runs inside the caller's
-// transaction when there is one; false when a column could not be added.
-bool addSourceColumns(sqlite3* db) {
-  bool present[4] = {false, false, false, false};
+// Which of the source columns the table has; false when it cannot be asked.
+bool findSourceColumns(sqlite3* db, bool (&present)[4]) {
+  for (bool& p : present) p = false;
   sqlite3_stmt* st = nullptr;
   if (sqlite3_prepare_v2(db, "PRAGMA table_info(favorit)", -1, &st, nullptr) != SQLITE_OK) {
     sqlite3_finalize(st);
@@ -75,6 +74,14 @@ bool addSourceColumns(sqlite3* db) {
       if (name != nullptr && sqlite3_stricmp(name, kSourceColumns[i]) == 0) present[i] = true;
   }
   sqlite3_finalize(st);
+  return true;
+}
+
+// Adds the source columns the table lacks. Runs inside the caller's
+// transaction when there is one; false when a column could not be added.
+bool addSourceColumns(sqlite3* db) {
+  bool present[4];
+  if (!findSourceColumns(db, present)) return false;
   for (int i = 0; i < 4; ++i) {
     if (present[i]) continue;
     const std::string add = std::string("ALTER TABLE favorit ADD COLUMN ") + kSourceColumns[i] + " TEXT";
@@ -84,9 +91,12 @@ bool addSourceColumns(sqlite3* db) {
 }
 
 // A file written before the source columns existed gets them on open, all
-// four or none. A file that cannot be written (read-only) is read as it is.
+// four or none; a file that has them is not touched. A file that cannot be
+// written (read-only) is read as it is.
 void migrate(sqlite3* db) {
   if (!hasTable(db)) return;
+  bool present[4];
+  if (!findSourceColumns(db, present) || (present[0] && present[1] && present[2] && present[3])) return;
   if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) return;
   if (addSourceColumns(db) && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) return;
   sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
