@@ -14,6 +14,7 @@
 #include "toolkit/window_registry.h"
 #include "ui/favorites_view.h"
 #include "ui/row_factory.h"
+#include "ui/source_cell.h"
 
 namespace norvane::ui {
 
