@@ -27,6 +27,19 @@ function SetData(text) {
     s.appendChild(R.el('p', 'note', '各项满分为100分，分数越高越好。'));
   }, 'wide');
 
+  R.section(main, '名字出处', function (s) {
+    var cc = R.get(d, 'cc');
+    var text = R.str(R.get(cc, 'text'));
+    if (!R.hasText(text)) return false;
+    s.appendChild(markedLine(R, text, R.str(R.get(cc, 'ming'))));
+    var author = R.str(R.get(cc, 'author')), title = R.str(R.get(cc, 'title')), book = R.str(R.get(cc, 'book'));
+    var cite = [];
+    var work = (author !== '' ? author : '') + (title !== '' ? '《' + title + '》' : '');
+    if (work !== '') cite.push(work);
+    if (book !== '') cite.push('选自《' + book + '》');
+    if (cite.length) s.appendChild(R.el('p', 'source-cite', '—— ' + cite.join(' · ')));
+  }, 'wide source');
+
   var time = R.get(d, 'time');
   R.section(main, '出生时间与地点', function (s) {
     var t = function (k) { return R.get(time, k); };
@@ -95,4 +108,36 @@ function SetData(text) {
     if (!v) return false;
     s.appendChild(v);
   }, 'advice');
+}
+
+// The source line with the given name's characters marked: each character
+// of the name is marked at its first place after the previous one (the line
+// holds them in order); one that is not found in order is marked where it
+// first stands unmarked. Built from text nodes and <mark> elements only.
+function markedLine(R, text, name) {
+  'use strict';
+  var chars = Array.from(text);
+  var marked = chars.map(function () { return false; });
+  var from = 0;
+  Array.from(name).forEach(function (c) {
+    if (/\s/.test(c)) return;
+    var at = chars.indexOf(c, from);
+    if (at >= 0) {
+      from = at + 1;
+    } else {
+      at = chars.findIndex(function (x, i) { return x === c && !marked[i]; });
+      if (at < 0) return;
+    }
+    marked[at] = true;
+  });
+  var line = R.el('p', 'source-line');
+  var run = '';
+  for (var i = 0; i < chars.length; i++) {
+    if (!marked[i]) { run += chars[i]; continue; }
+    if (run !== '') R.addText(line, run);
+    run = '';
+    line.appendChild(R.el('mark', 'name-char', chars[i]));
+  }
+  if (run !== '') R.addText(line, run);
+  return line;
 }

@@ -61,6 +61,7 @@ int names(const Options& options, std::ostream& out, std::ostream& err) {
             readFixedCharacter(options, "fixed", query.AdvancedSettings.FixedFirst, error) &&
             readFixedCharacter(options, "fixed-second", query.AdvancedSettings.FixedSecond,
                                error) &&
+            readSourceBook(options, query.AdvancedSettings.cc, error) &&
             readAccount(options, query);
   if (!ok) return usageError(err, "names", error);
   return runPage(query, out, err);
@@ -144,9 +145,14 @@ const std::vector<Command>& commands() {
        "names --surname 李 --gender 1|2 --birthday \"2020-2-8 09:05\"\n"
        "        --county ID | --longitude DEGREES [--city-id ID] [--length 1|2] [--page N]\n"
        "        [--settings cyz,xb,sx,zxz,xmx,wx,ny,yd,sm,ym] [--fixed 字] [--fixed-second 字]\n"
-       "        [--account NAME --token TOKEN]",
-       withBirth({"length", "page", "settings", "fixed", "fixed-second", "account", "token"}),
-       &names},
+       "        [--source 不限|诗经|楚辞|唐诗|宋词|论语] [--account NAME --token TOKEN]",
+       withBirth({"length", "page", "settings", "fixed", "fixed-second", "source", "account", "token"}),
+       &names,
+       "--settings lists the ten advanced choices as item positions.\n"
+       "--source narrows the names to lines of one book (唐诗 = Tang poems, 宋词 = Song ci;\n"
+       "\"不限\", the default, does not narrow them). A name that comes from a line of a\n"
+       "classic carries \"ChuChu\": {\"Text\", \"Title\", \"Author\", \"Book\"}; other names\n"
+       "have no \"ChuChu\".\n"},
       {"nicknames",
        "nicknames --surname 李 --gender 1|2 --birthday \"2020-2-8 09:05\"\n"
        "        --county ID | --longitude DEGREES [--city-id ID] --patterns 110000 [--page N]\n"
@@ -182,7 +188,8 @@ std::string usageText() {
   text +=
       "\nThe birth place is a county id (--county; \"areas\" and \"place\" find it) whose\n"
       "longitude comes from local.dat beside this program, or an explicit --longitude.\n"
-      "--settings lists the ten advanced choices as item positions.\n"
+      "--settings lists the ten advanced choices as item positions; --source narrows\n"
+      "names to one book (see \"norvane-cli names --help\").\n"
       "Exit status: 0 success, 1 the service or the cache failed (status and message\n"
       "key on standard error) or the result could not be written in full, 2 bad or\n"
       "missing options.\n";
@@ -209,6 +216,7 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   std::vector<std::string> rest(args.begin() + 1, args.end());
   if (wantsHelp(rest)) {
     out << "Usage: norvane-cli " << command->synopsis << "\n";
+    if (command->notes != nullptr) out << "\n" << command->notes;
     return kExitOk;
   }
   Options options;

@@ -19,6 +19,7 @@ struct Command {
   OptionNames options;
   // Runs with parsed options; prints the result on `out` and failures on `err`.
   int (*handler)(const Options& options, std::ostream& out, std::ostream& err);
+  const char* notes = nullptr;  // more lines for "COMMAND --help", or none
 };
 
 const std::vector<Command>& commands();

@@ -246,6 +246,18 @@ bool readAdvancedSettings(const Options& options, AdvancedNamingSettings& settin
   return true;
 }
 
+bool readSourceBook(const Options& options, int& position, std::string& error) {
+  if (!options.has("source")) return true;
+  const int found = sourceBookPosition(options.get("source"));
+  if (found < 0) {
+    error = "--source must be one of";
+    for (const char* book : kSourceBooks) error += std::string(" ") + book;
+    return false;
+  }
+  position = found;
+  return true;
+}
+
 bool readFixedCharacter(const Options& options, const std::string& name, char16_t& unit,
                         std::string& error) {
   if (!options.has(name)) return true;

@@ -46,6 +46,9 @@ bool readUnsigned(const Options& options, const std::string& name, unsigned min,
 // "cyz,xb,sx,zxz,xmx,wx,ny,yd,sm,ym": ten item positions.
 bool readAdvancedSettings(const Options& options, AdvancedNamingSettings& settings,
                           std::string& error);
+// --source BOOK: one of the source books ("不限", "诗经", "楚辞", "唐诗", "宋词",
+// "论语"), stored as its position.
+bool readSourceBook(const Options& options, int& position, std::string& error);
 // One Chinese character of the basic plane, for --fixed and --fixed-second.
 bool readFixedCharacter(const Options& options, const std::string& name, char16_t& unit,
                         std::string& error);

@@ -30,6 +30,7 @@ Json::Value recordJson(const NameRecord& record) {
   json["Gender"] = record.Gender;
   json["Longitude"] = floatNumber(record.Longitude);
   json["IsXiaoming"] = record.IsXiaoming;
+  if (!record.ChuChu.empty()) json["ChuChu"] = nameSourceJson(record.ChuChu);
   return json;
 }
 

@@ -14,6 +14,8 @@ namespace norvane::cli {
 // 116.4), so the output shows the value the program holds, not binary noise.
 Json::Value floatNumber(float value);
 
+// The record's fields by name; "ChuChu" ({"Text", "Title", "Author", "Book"})
+// only when the name has a source.
 Json::Value recordJson(const NameRecord& record);
 
 // {"page", "pageSize", "pages", "total", "names": [records]}; pages is the

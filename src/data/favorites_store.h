@@ -1,7 +1,8 @@
 #pragma once
 // The user's favourite names: an ordered list of NameRecord copies kept in
 // memory while the program runs and persisted in the plain SQLite database
-// "Favorit.db" in DataFolder (table favorit, thirteen columns in record order).
+// "Favorit.db" in DataFolder (table favorit: thirteen columns in record order,
+// then the name's source in ChuChuText, ChuChuTitle, ChuChuAuthor, ChuChuBook).
 // The main window loads the file once and saves the list back once, only if
 // anything changed. Used on one thread.
 #include <cstddef>
@@ -25,6 +26,8 @@ class FavoritesStore {
   // file without the table or an unreadable file adds nothing (rows read
   // before a failure are kept); rows whose Xing, Ming or Birthday is NULL are
   // skipped. A missing file is not created. Does not set `modified`.
+  // A file without the source columns gets them here, its rows unchanged
+  // (one that cannot be written is read without sources).
   void load(const std::string& utf8Path);
 
   // When `modified`: rewrites the table from the list, in list order, in one

@@ -100,6 +100,23 @@ Json::Value zodiacTexts(const Json::Value& analysis, KnowledgeDb& db) {
   return list;
 }
 
+// The classical source of the name: the record's own (a name from a list or
+// the favourites), else the analysis's best one for the given name; with the
+// given name, whose characters the page marks in the line. Null when there
+// is none, and the page then shows nothing of it.
+Json::Value sourceObject(const Json::Value& analysis, const NameRecord& record) {
+  NameSource source = record.ChuChu;
+  if (source.empty()) source = readNameSource(at(analysis, "ChuChu"));
+  if (source.empty()) return Json::Value();
+  Json::Value o(Json::objectValue);
+  o["text"] = source.Text;
+  o["title"] = source.Title;
+  o["author"] = source.Author;
+  o["book"] = source.Book;
+  o["ming"] = record.Ming;
+  return o;
+}
+
 Json::Value summaryPage(const Json::Value& analysis, KnowledgeDb& db, const NameRecord& record,
                         const BirthPlace& place) {
   Json::Value o(Json::objectValue);
@@ -108,6 +125,7 @@ Json::Value summaryPage(const Json::Value& analysis, KnowledgeDb& db, const Name
   o["hz"] = characterTexts(analysis, db);
   o["sx"] = zodiacTexts(analysis, db);
   o["jy"] = at(analysis, "content", "jy");
+  if (Json::Value source = sourceObject(analysis, record); !source.isNull()) o["cc"] = source;
   return o;
 }
 

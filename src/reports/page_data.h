@@ -61,6 +61,9 @@ std::string fillSclmTemplate(const Json::Value& analysis);
 std::string fillGridTemplate(const Json::Value& analysis, int grid);
 
 // The data of page `page` (0..6) of the name analysis `analysis` of `record`.
+// The summary page (0) gains "cc" = {"text", "title", "author", "book",
+// "ming"} when the name has a source: the record's own, else the analysis's
+// "ChuChu"; with none it has no "cc".
 // Pages outside 0..6 give PageForm::None.
 PageData buildPageData(int page, const Json::Value& analysis, KnowledgeDb& db, const NameRecord& record,
                        const BirthPlace& place);

@@ -75,6 +75,8 @@ ServiceStatus PageQuery::parsePage(const Json::Value& root) {
     record.Gender = Gender;
     record.Longitude = Longitude;
     record.IsXiaoming = isXiaoming();
+    // Nickname pages never carry a source.
+    if (!record.IsXiaoming) record.ChuChu = readNameSource(jsonMember(item, "ChuChu"));
     Names.push_back(std::move(record));
   }
   return kStatusOk;
@@ -89,7 +91,11 @@ std::string NameQuery::cacheKey() const {
   char key[2048];
   std::snprintf(key, sizeof key, "%s|%d|%u|%s|%d|%u|%s", Xing.c_str(), Gender, NameLength,
                 Birthday.c_str(), CityId, Page, digits);
-  return key;
+  // A chosen source book is an eighth part; without one the key is the one
+  // every earlier page was stored under.
+  std::string text = key;
+  if (std::string book = sourceBookSent(s.cc); !book.empty()) text += "|" + book;
+  return text;
 }
 
 std::string NicknameQuery::cacheKey() const {
@@ -126,6 +132,7 @@ std::string NameQuery::requestBody() const {
   set["yd"] = s.yd;
   set["sm"] = s.sm;
   set["ym"] = s.ym;
+  if (std::string book = sourceBookSent(s.cc); !book.empty()) set["cc"] = book;
   body["sex"] = Gender;
   body["sign"] = signRequest("%s%s%d%d%s%d%d%d%d%s%s", xing.c_str(), static_cast<int>(NameLength),
                              Gender, digits.c_str(), static_cast<int>(PageSize),

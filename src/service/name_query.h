@@ -3,6 +3,7 @@
 // two long-lived page queries (formal names and nicknames) and the record of
 // one suggested name.
 #include "service/endpoints.h"
+#include "service/name_source.h"
 #include "service/transport.h"
 
 #include <json/value.h>
@@ -22,8 +23,9 @@ struct BirthInfo {
 };
 
 // The ten choices of the advanced naming settings (position of the chosen
-// item in each list) and two fixed characters (one UTF-16 code unit each,
-// 0 = none). Held in this order; the settings dialog copies the whole block.
+// item in each list), two fixed characters (one UTF-16 code unit each,
+// 0 = none) and the source book. Held in this order; the settings dialog
+// copies the whole block.
 struct AdvancedNamingSettings {
   int cyz = 2;  // character set: all, usable, common, key
   int xb = 0;
@@ -37,6 +39,9 @@ struct AdvancedNamingSettings {
   int ym = 0;
   char16_t FixedFirst = 0;   // "z1"
   char16_t FixedSecond = 0;  // "z2", sent only when FixedFirst is 0
+  // Position in kSourceBooks (service/name_source.h); 0 "不限" sends nothing,
+  // a book is sent as "set" → "cc" and becomes part of the page's cache key.
+  int cc = 0;
 };
 
 // One suggested name; the favourites table stores every field.
@@ -54,6 +59,10 @@ struct NameRecord {
   int Gender = 1;
   float Longitude = 0;
   bool IsXiaoming = false;  // true for nicknames
+  // Where the name comes from ("ChuChu"); empty for most names and every
+  // nickname. Not part of record equality: the same name is the same
+  // favourite whichever search found it.
+  NameSource ChuChu;
 };
 
 // Record equality as the favourites and the reports' name strip use it:

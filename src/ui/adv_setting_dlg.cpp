@@ -58,6 +58,9 @@ void CQumingAdvSettingDlg::initDialog() {
       const int position = *choice(settings_, i);
       if (list != nullptr && position >= 0 && position < list->count()) list->setCurrentIndex(position);
     }
+    if (auto* books = control<QComboBox>(QString::fromLatin1(kSourceList));
+        books != nullptr && settings_.cc >= 0 && settings_.cc < books->count())
+      books->setCurrentIndex(settings_.cc);
   }
   updateFixedEdits();
   // The last name-generation input asked for one-character names: there is
@@ -92,6 +95,9 @@ void CQumingAdvSettingDlg::confirm() {
     auto* list = control<QComboBox>(QString::fromLatin1(kLists[i]));
     if (list != nullptr && list->currentIndex() != -1) *choice(settings_, i) = list->currentIndex();
   }
+  auto* books = control<QComboBox>(QString::fromLatin1(kSourceList));
+  if (books != nullptr && books->currentIndex() >= 0 && books->currentIndex() < kSourceBookCount)
+    settings_.cc = books->currentIndex();
   flag_ = true;
   requestClose();
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The advanced naming settings dialog ("dlg_quming_adv.xml"): the user
-// narrows the formal-name search by ten choice lists and up to one fixed
-// character. The dialog edits a copy of the name query's settings block; the
+// narrows the formal-name search by ten choice lists, up to one fixed
+// character and the book the names come from ("comboCC"). The dialog edits a copy of the name query's settings block; the
 // main window copies it back only when the user confirmed.
 #include "service/name_query.h"
 #include "toolkit/window.h"
@@ -22,6 +22,8 @@ class CQumingAdvSettingDlg : public toolkit::Window {
 
   // The ten lists in the order of the block's fields.
   static const char* const kLists[10];
+  // The list of source books, in the order of kSourceBooks.
+  static constexpr const char* kSourceList = "comboCC";
 
  protected:
   void notify(const QString& type, const QString& sender) override;

@@ -10,6 +10,7 @@
 #include "shell/text_table.h"
 #include "toolkit/window.h"
 #include "ui/row_factory.h"
+#include "ui/source_cell.h"
 
 namespace norvane::ui {
 namespace {
@@ -114,6 +115,7 @@ void FavoritesView::appendRow(const NameRecord* stored, int number) {
   item->setData(Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(stored)));
   item->setData(kCellsRole, spoken);
   item->setData(Qt::AccessibleTextRole, spoken.join(QLatin1Char(' ')));
+  item->setData(Qt::AccessibleDescriptionRole, sourceDescription(*stored));
   item->setSizeHint(QSize(600, 32));
   if (view->count() <= kEagerRows) buildRowWidget(item);
 }
@@ -133,6 +135,8 @@ void FavoritesView::buildRowWidget(QListWidgetItem* item) {
   }
   row->setProperty(kStoredRecord, item->data(Qt::UserRole));
   row->setAccessibleName(item->data(Qt::AccessibleTextRole).toString());
+  if (auto* stored = reinterpret_cast<const NameRecord*>(item->data(Qt::UserRole).value<quintptr>()))
+    showSource(row, *stored);
   for (auto* button : row->findChildren<QAbstractButton*>()) {
     QObject::connect(button, &QAbstractButton::clicked, &window_, [this, button] {
       if (onRowButton) onRowButton(button);

@@ -136,6 +136,7 @@ void CMainFrame::initWindow() {
     for (const ui::NamingForm* form :
          {&ui::kNameForm, &ui::kAnalysisForm, &ui::kFortuneForm, &ui::kNicknameForm, &ui::kNicknameAnalysisForm})
       forms.restore(*form, *clock_);
+    nameQuery_.AdvancedSettings.cc = ui::savedSourceBook();
   }
   favoritesView_.fill();
   // AwareDPI needs nothing here: Qt 6 always lays windows out for the
@@ -432,7 +433,9 @@ void CMainFrame::openAdvancedSettings() {
   CQumingAdvSettingDlg dialog;
   dialog.SetSettings(nameQuery_.AdvancedSettings);
   dialog.showModal(this);
-  if (dialog.confirmed()) nameQuery_.AdvancedSettings = dialog.settings();
+  if (!dialog.confirmed()) return;
+  nameQuery_.AdvancedSettings = dialog.settings();
+  if (appSettings().SaveInput != 0) ui::saveSourceBook(nameQuery_.AdvancedSettings.cc);
 }
 
 // ---------------------------------------------------------------------------

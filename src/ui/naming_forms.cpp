@@ -7,6 +7,7 @@
 #include <QTimeEdit>
 
 #include "platform/clock.h"
+#include "service/name_source.h"
 #include "shell/settings.h"
 #include "toolkit/window.h"
 
@@ -34,6 +35,16 @@ std::string utf8(const QString& text) { return text.toStdString(); }
 }  // namespace
 
 const NamingForm* const* birthPlaceForms() { return kBirthPlaceForms; }
+
+void saveSourceBook(int position) {
+  if (position < 0 || position >= kSourceBookCount) position = 0;
+  WriteSavedText(kNameForm.section, "ChuChu", kSourceBooks[position]);
+}
+
+int savedSourceBook() {
+  const int position = sourceBookPosition(ReadSavedText(kNameForm.section, "ChuChu"));
+  return position < 0 ? 0 : position;
+}
 
 const NamingForm* formOfPicker(const QString& picker, bool& isCity) {
   for (const NamingForm* const* f = kBirthPlaceForms; *f != nullptr; ++f) {

@@ -48,6 +48,12 @@ struct BirthData {
   int countyId = 0;      // 0: no county chosen
 };
 
+// The source book of the advanced settings, kept with the name-generation
+// form's saved input (key "ChuChu" of section "Quming", the book's name):
+// the position in kSourceBooks, 0 ("不限") when none or an unknown name was saved.
+void saveSourceBook(int position);
+int savedSourceBook();
+
 class FormAccess {
  public:
   explicit FormAccess(const toolkit::Window& window) : window_(window) {}

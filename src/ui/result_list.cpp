@@ -14,6 +14,7 @@
 #include "toolkit/window_registry.h"
 #include "ui/favorites_view.h"
 #include "ui/row_factory.h"
+#include "ui/source_cell.h"
 
 namespace norvane::ui {
 
@@ -263,6 +264,8 @@ void ResultList::fill() {
     row->setProperty(kRecordIndex, i);
     row->setAccessibleName(spoken.join(QLatin1Char(' ')));
     item->setData(Qt::AccessibleTextRole, row->accessibleName());
+    showSource(row, record);
+    item->setData(Qt::AccessibleDescriptionRole, row->accessibleDescription());
   }
   view->scrollToTop();
   view->setUpdatesEnabled(true);

@@ -97,6 +97,18 @@ const std::vector<std::string> kNames = {"names", "--surname", "李", "--gender"
                                          "--birthday", "2020-2-8 9:05", "--county", "110101",
                                          "--longitude", "116.40"};
 
+// The arguments with option `name` set to `value` (replaced or added).
+std::vector<std::string> with(std::vector<std::string> args, const std::string& name, const std::string& value) {
+  for (std::size_t i = 0; i + 1 < args.size(); ++i)
+    if (args[i] == "--" + name) {
+      args[i + 1] = value;
+      return args;
+    }
+  args.push_back("--" + name);
+  args.push_back(value);
+  return args;
+}
+
 TEST_F(CliTest, FetchesAPageAndServesTheSameRequestAgainFromTheCache) {
   server.answer("/v1/build", kPage);
   CliRun first = run(kNames);
@@ -206,16 +218,6 @@ TEST_F(CliTest, AnalysesAndFortunesPrintWhatTheServiceSent) {
 }
 
 TEST_F(CliTest, BadOrMissingOptionsGetAUsageMessageAndNoRequest) {
-  auto with = [](std::vector<std::string> args, const std::string& name, const std::string& value) {
-    for (std::size_t i = 0; i + 1 < args.size(); ++i)
-      if (args[i] == "--" + name) {
-        args[i + 1] = value;
-        return args;
-      }
-    args.push_back("--" + name);
-    args.push_back(value);
-    return args;
-  };
   auto without = [](std::vector<std::string> args, const std::string& name) {
     for (std::size_t i = 0; i + 1 < args.size(); ++i)
       if (args[i] == "--" + name) {
@@ -248,6 +250,9 @@ TEST_F(CliTest, BadOrMissingOptionsGetAUsageMessageAndNoRequest) {
       {with(kNames, "settings", "1,2,3"), "--settings needs ten"},
       {with(kNames, "settings", "2,0,0,0,0,1,1,0,3,0"), "sm must be"},
       {with(kNames, "fixed", "明华"), "--fixed must be one"},
+      {with(kNames, "source", "史记"), "--source must be one of 不限 诗经 楚辞 唐诗 宋词 论语"},
+      {with(kNames, "source", "诗"), "--source must be one of"},
+      {with(kNames, "source", ""), "--source must be one of"},
       {with(kNames, "patterns", "110000"), "unknown option --patterns"},
       {{"nicknames", "--surname", "李", "--gender", "1", "--birthday", "2019-3-7", "--longitude",
         "116.4", "--patterns", "000000"},
@@ -283,6 +288,43 @@ TEST_F(CliTest, HelpListsEveryCommand) {
   CliRun r = run({"names", "--help"});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_NE(r.out.find("--settings"), std::string::npos);
+  EXPECT_NE(r.out.find("[--source 不限|诗经|楚辞|唐诗|宋词|论语]"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"ChuChu\""), std::string::npos) << r.out;
+}
+
+TEST_F(CliTest, NamesPrintTheirSourceAsReceivedAndSourceNarrowsTheSearch) {
+  // The first name has a source (with hostile texts), the second none, the
+  // third a broken one.
+  server.answer("/v1/build", R"({"code":0,"total":3,"data":[
+    {"x":"李","m":"雎鸠","f":90,"ChuChu":{"Text":"关关雎鸠，在河之洲</script>","Title":"周南·关雎",
+      "Author":"","Book":"诗经"}},
+    {"x":"李","m":"子涵","f":88},
+    {"x":"李","m":"浩然","f":80,"ChuChu":{"Text":"浩然之气","Title":7,"Author":"","Book":"孟子"}}]})");
+  CliRun r = run(with(kNames, "source", "诗经"));
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  Json::Value page;
+  ASSERT_TRUE(parseJson(r.out, page)) << r.out;
+  ASSERT_EQ(page["names"].size(), 3u);
+  const Json::Value& source = page["names"][0]["ChuChu"];
+  EXPECT_EQ(source["Text"].asString(), "关关雎鸠，在河之洲</script>");
+  EXPECT_EQ(source["Title"].asString(), "周南·关雎");
+  EXPECT_EQ(source["Author"].asString(), "");
+  EXPECT_EQ(source["Book"].asString(), "诗经");
+  EXPECT_EQ(source.size(), 4u);
+  EXPECT_FALSE(page["names"][1].isMember("ChuChu"));
+  EXPECT_FALSE(page["names"][2].isMember("ChuChu"));
+
+  Json::Value sent;
+  ASSERT_TRUE(parseJson(server.requestsTo("/v1/build").at(0).body, sent));
+  EXPECT_EQ(sent["set"]["cc"].asString(), "诗经");
+
+  // "不限" is no narrowing: nothing is sent, and it is another question than 诗经.
+  server.answer("/v1/build", kPage);
+  CliRun any = run(with(kNames, "source", "不限"));
+  ASSERT_EQ(any.exitCode, 0) << any.err;
+  ASSERT_EQ(server.requestsTo("/v1/build").size(), 2u);
+  ASSERT_TRUE(parseJson(server.requestsTo("/v1/build").at(1).body, sent));
+  EXPECT_FALSE(sent["set"].isMember("cc"));
 }
 
 TEST_F(CliTest, AResultThatCannotBeWrittenInFullFailsWithAMessage) {

@@ -29,7 +29,8 @@ inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.
 namespace norvane::content {
 namespace {
 
-const char* const kPages[] = {"zongh", "baz", "sanc", "hout", "shux", "shengr", "xingz", "xiaoming", "yuns"};
+// Fixtures by name; "zongh_cc" is the summary page of a name with a classical source.
+const char* const kPages[] = {"zongh", "zongh_cc", "baz", "sanc", "hout", "shux", "shengr", "xingz", "xiaoming", "yuns"};
 
 // Keeps the page's console messages: script errors and resources the
 // page's security policy refused show up there.
@@ -324,14 +325,77 @@ TEST_F(ContentTest, MissingPiecesAreLeftOutAndTheRestIsShown) {
        {QStringLiteral("24"), QStringLiteral("人格")}, {QStringLiteral("{2}"), QStringLiteral("{6}")}},
       {"zongh.html", R"({"time":{"sr":"2020-2-8 09:05:00","csd":"","xsr":"","jd":0,"wd":0,"nl":"庚子年正月十五巳时"},"hz":null})",
        {QStringLiteral("2020-2-8 09:05:00"), QStringLiteral("庚子年正月十五巳时")},
-       {QStringLiteral("经纬度"), QStringLiteral("合计校正")}},
+       {QStringLiteral("经纬度"), QStringLiteral("合计校正"), QStringLiteral("名字出处")}},
+      {"zongh.html", R"({"cc":{"text":"  ","title":"诫子书","author":"诸葛亮","book":"诸葛亮集","ming":"明远"}})", {},
+       {QStringLiteral("名字出处"), QStringLiteral("诫子书")}},
   };
   for (const Case& c : cases) {
     fill(QString::fromLatin1(c.page), {QString::fromUtf8(c.data)}, c.page);
     QString text = pageText();
+    EXPECT_FALSE(text.isEmpty()) << c.page;
     for (const QString& s : c.shows) EXPECT_TRUE(text.contains(s)) << c.page << " misses " << s.toStdString();
     for (const QString& s : c.hides) EXPECT_FALSE(text.contains(s)) << c.page << " shows " << s.toStdString();
   }
+}
+
+TEST_F(ContentTest, TheSourceLineMarksTheNamesCharactersInOrder) {
+  // The line as the page built it: marked characters in brackets, line
+  // breaks as "/", any other element by its tag name.
+  const QString readLine = QStringLiteral(
+      "(function () { var l = document.querySelector('.source-line'); if (!l) return 'none'; var out = '';"
+      "  l.childNodes.forEach(function (n) {"
+      "    if (n.nodeType === 3) out += n.data;"
+      "    else if (n.tagName === 'MARK') out += '[' + n.textContent + ']';"
+      "    else if (n.tagName === 'BR') out += '/';"
+      "    else out += '<' + n.tagName + '>'; });"
+      "  return out; })()");
+  struct Case {
+    const char* what;
+    QString text;
+    QString ming;
+    QString shown;
+  } cases[] = {
+      {"in order", QStringLiteral("非淡泊无以明志，非宁静无以致远"), QStringLiteral("明远"),
+       QStringLiteral("非淡泊无以[明]志，非宁静无以致[远]")},
+      {"a repeated character is marked once, where the order puts it", QStringLiteral("在明明德，在亲民"),
+       QStringLiteral("明德"), QStringLiteral("在[明]明[德]，在亲民")},
+      {"the same character twice in the name", QStringLiteral("明明如月"), QStringLiteral("明明"),
+       QStringLiteral("[明][明]如月")},
+      {"out of order: still marked", QStringLiteral("远方明月"), QStringLiteral("明远"),
+       QStringLiteral("[远]方[明]月")},
+      {"a character the line lacks", QStringLiteral("清泉石上流"), QStringLiteral("明"),
+       QStringLiteral("清泉石上流")},
+      {"markup in the line stays text", QStringLiteral("<b>明</b><img src=x onerror=\"window.ran=1\">远"),
+       QStringLiteral("明远"), QStringLiteral("<b>[明]</b><img src=x onerror=\"window.ran=1\">[远]")},
+      {"a line break of the data", QStringLiteral("明月松间照<br>清泉石上流远"), QStringLiteral("明远"),
+       QStringLiteral("[明]月松间照/清泉石上流[远]")},
+      {"a character outside the basic plane", QStringLiteral("\U0002000B明"), QStringLiteral("\U0002000B"),
+       QStringLiteral("[\U0002000B]明")},
+  };
+  for (const Case& c : cases) {
+    QJsonObject cc{{QStringLiteral("text"), c.text},
+                   {QStringLiteral("title"), QStringLiteral("诫子书")},
+                   {QStringLiteral("author"), QStringLiteral("诸葛亮")},
+                   {QStringLiteral("book"), QStringLiteral("诸葛亮集")},
+                   {QStringLiteral("ming"), c.ming}};
+    const QString data = QString::fromUtf8(QJsonDocument(QJsonObject{{QStringLiteral("cc"), cc}}).toJson(QJsonDocument::Compact));
+    fill(QStringLiteral("zongh.html"), {data}, c.what);
+    EXPECT_EQ(eval(readLine), c.shown) << c.what;
+    EXPECT_EQ(eval(QStringLiteral("typeof window.ran")), QStringLiteral("undefined")) << c.what;
+    EXPECT_EQ(eval(QStringLiteral("document.querySelector('.source-cite').textContent")),
+              QStringLiteral("—— 诸葛亮《诫子书》 · 选自《诸葛亮集》"))
+        << c.what;
+  }
+
+  // Anonymous works have no author; a missing title or book is left out.
+  const QString anonymous = QStringLiteral(R"({"cc":{"text":"关关雎鸠，在河之洲","title":"周南·关雎","author":"","book":"诗经","ming":"雎洲"}})");
+  fill(QStringLiteral("zongh.html"), {anonymous}, "anonymous");
+  EXPECT_EQ(eval(readLine), QStringLiteral("关关[雎]鸠，在河之[洲]"));
+  EXPECT_EQ(eval(QStringLiteral("document.querySelector('.source-cite').textContent")),
+            QStringLiteral("—— 《周南·关雎》 · 选自《诗经》"));
+  fill(QStringLiteral("zongh.html"), {QStringLiteral(R"({"cc":{"text":"关关雎鸠","ming":"雎"}})")}, "bare");
+  EXPECT_EQ(eval(readLine), QStringLiteral("关关[雎]鸠"));
+  EXPECT_EQ(eval(QStringLiteral("String(document.querySelector('.source-cite'))")), QStringLiteral("null"));
 }
 
 }  // namespace

@@ -129,10 +129,13 @@ TEST(FavoritesStore, RowsWithoutNameOrBirthdayAreSkipped) {
   }
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  const std::string columns = "INSERT INTO favorit(Xing,Ming,FengShu,WuXing,ShengXiao,JiXiong,ChangYongDu,"
+                              "YinLv,Birthday,CityId,Gender,Longitude,IsXiaoming) VALUES ";
   ASSERT_EQ(sqlite3_exec(db,
-                         "INSERT INTO favorit VALUES ('张','无生日',1,1,1,1,1,1,NULL,1,1,1,0);"
-                         "INSERT INTO favorit VALUES (NULL,'无姓',1,1,1,1,1,1,'2024-1-1 00:00:00',1,1,1,0);"
-                         "INSERT INTO favorit VALUES ('张','后',1,1,1,1,1,1,'2024-1-1 00:00:00',1,1,1,0);",
+                         (columns + "('张','无生日',1,1,1,1,1,1,NULL,1,1,1,0);" + columns +
+                          "(NULL,'无姓',1,1,1,1,1,1,'2024-1-1 00:00:00',1,1,1,0);" + columns +
+                          "('张','后',1,1,1,1,1,1,'2024-1-1 00:00:00',1,1,1,0);")
+                             .c_str(),
                          nullptr, nullptr, nullptr),
             SQLITE_OK);
   sqlite3_close(db);
@@ -210,6 +213,156 @@ TEST(FavoritesStore, SaveKilledHalfwayKeepsThePreviousRows) {
   FavoritesStore last;
   last.load(path);
   EXPECT_EQ(names(last), (std::vector<std::string>{"旧一", "旧二", "再"}));
+}
+
+// ---------------------------------------------------------------------------
+// The name's source, and files of the program before it kept sources
+
+// The table and the statements of a program that knows thirteen columns.
+const char kOldCreate[] =
+    "CREATE TABLE IF NOT EXISTS favorit \t\t\t\t\t\t\t\t\t\t(Xing TEXT,Ming TEXT,FengShu DECIMAL,"
+    "WuXing INTEGER,\t\t\t\t\t\t\t\t\t\tShengXiao INTEGER,JiXiong INTEGER,ChangYongDu INTEGER,"
+    "YinLv INTEGER,\t\t\t\t\t\t\t\t\t\tBirthday TEXT,CityId INTEGER,Gender INTEGER,Longitude DECIMAL,"
+    "\t\t\t\t\t\t\t\t\t\tIsXiaoming INTEGER)";
+std::string oldInsert(const std::string& ming) {
+  return "INSERT INTO favorit('Xing','Ming','FengShu','WuXing','ShengXiao','JiXiong',\t\t\t\t\t"
+         "'ChangYongDu','YinLv','Birthday','CityId','Gender','Longitude','IsXiaoming') \t\t\t\t\t"
+         "VALUES('张','" + ming + "',90.50,80,70,60,0,3,'2024-3-7 08:30:00',110101,2,116.400002,0)";
+}
+
+void exec(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  char* error = nullptr;
+  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "") << sql;
+  sqlite3_free(error);
+  sqlite3_close(db);
+}
+
+// How a program that knows thirteen columns reads the file: by position.
+std::vector<std::string> oldLoad(const std::string& path) {
+  return query(path, "SELECT Xing || Ming || '|' || FengShu || '|' || IsXiaoming FROM (SELECT * FROM favorit)");
+}
+
+std::vector<std::string> columnNames(const std::string& path) {
+  std::vector<std::string> out;
+  sqlite3* db = nullptr;
+  EXPECT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  sqlite3_stmt* st = nullptr;
+  EXPECT_EQ(sqlite3_prepare_v2(db, "PRAGMA table_info(favorit)", -1, &st, nullptr), SQLITE_OK);
+  while (st && sqlite3_step(st) == SQLITE_ROW) out.push_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 1)));
+  sqlite3_finalize(st);
+  sqlite3_close(db);
+  return out;
+}
+
+const std::vector<std::string> kAllColumns = {
+    "Xing",   "Ming",       "FengShu",    "WuXing",      "ShengXiao",    "JiXiong",   "ChangYongDu", "YinLv", "Birthday",
+    "CityId", "Gender",     "Longitude",  "IsXiaoming",  "ChuChuText",   "ChuChuTitle", "ChuChuAuthor", "ChuChuBook"};
+
+TEST(FavoritesStore, SourcesAreStoredAndReadBack) {
+  TempDir dir;
+  const std::string path = dir.file("Favorit.db");
+  FavoritesStore store;
+  NameRecord guanJu = record("雎鸠");
+  guanJu.ChuChu = {"关关雎鸠，在河之洲", "周南·关雎", "", "诗经"};
+  NameRecord hostile = record("浩然");
+  hostile.ChuChu = {"'); DROP TABLE favorit; --<b>", "\"引号\"", "O'Neil", "唐诗三百首"};
+  store.add(guanJu);
+  store.add(record("无源"));
+  store.add(hostile);
+  ASSERT_TRUE(store.save(path));
+  EXPECT_EQ(columnNames(path), kAllColumns);
+  // A name without a source leaves the four columns NULL, as an older program would.
+  EXPECT_EQ(query(path, "SELECT quote(ChuChuText) || quote(ChuChuBook) FROM favorit WHERE Ming = '无源'"),
+            std::vector<std::string>{"NULLNULL"});
+
+  FavoritesStore loaded;
+  loaded.load(path);
+  ASSERT_EQ(names(loaded), (std::vector<std::string>{"雎鸠", "无源", "浩然"}));
+  auto it = loaded.begin();
+  EXPECT_EQ(it->ChuChu, guanJu.ChuChu);
+  EXPECT_TRUE((++it)->ChuChu.empty());
+  EXPECT_EQ((++it)->ChuChu, hostile.ChuChu);
+  EXPECT_TRUE(loaded.contains(record("雎鸠"))) << "the source is no part of record equality";
+}
+
+TEST(FavoritesStore, AFileOfTheOlderProgramGetsTheSourceColumnsAndKeepsItsRows) {
+  TempDir dir;
+  const std::string path = dir.file("Favorit.db");
+  exec(path, std::string(kOldCreate) + ";" + oldInsert("旧一") + ";" + oldInsert("旧二"));
+  ASSERT_EQ(columnNames(path).size(), 13u);
+
+  FavoritesStore store;
+  store.load(path);
+  EXPECT_EQ(names(store), (std::vector<std::string>{"旧一", "旧二"}));
+  EXPECT_FALSE(store.modified());
+  for (const NameRecord& r : store) {
+    EXPECT_TRUE(r.ChuChu.empty());
+    EXPECT_FLOAT_EQ(r.FengShu, 90.5f);
+    EXPECT_EQ(r.CityId, 110101);
+  }
+  EXPECT_EQ(columnNames(path), kAllColumns) << "the open adds the columns";
+  EXPECT_EQ(oldLoad(path), (std::vector<std::string>{"张旧一|90.5|0", "张旧二|90.5|0"}));
+
+  NameRecord guanJu = record("雎鸠");
+  guanJu.ChuChu = {"关关雎鸠，在河之洲", "周南·关雎", "", "诗经"};
+  store.add(guanJu);
+  ASSERT_TRUE(store.save(path));
+
+  // The older program still reads every row by position and still adds its own.
+  EXPECT_EQ(oldLoad(path), (std::vector<std::string>{"张旧一|90.5|0", "张旧二|90.5|0", "张雎鸠|90.5|0"}));
+  exec(path, std::string(kOldCreate) + ";" + oldInsert("旧三"));
+  FavoritesStore again;
+  again.load(path);
+  ASSERT_EQ(names(again), (std::vector<std::string>{"旧一", "旧二", "雎鸠", "旧三"}));
+  EXPECT_EQ(std::next(again.begin(), 2)->ChuChu, guanJu.ChuChu);
+  EXPECT_TRUE(std::next(again.begin(), 3)->ChuChu.empty());
+
+  // Opening a file that has the columns changes nothing in it.
+  const std::string before = test::readFile(path);
+  FavoritesStore unchanged;
+  unchanged.load(path);
+  EXPECT_EQ(test::readFile(path), before);
+}
+
+// A file that cannot be changed just now (another program holds its write
+// lock) is read as it is, without sources, and gets its columns later.
+TEST(FavoritesStore, AnOlderFileThatCannotBeChangedNowIsReadAsItIs) {
+  TempDir dir;
+  const std::string path = dir.file("Favorit.db");
+  exec(path, std::string(kOldCreate) + ";" + oldInsert("旧一"));
+  sqlite3* writer = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &writer), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(writer, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  FavoritesStore store;
+  store.load(path);
+  EXPECT_EQ(names(store), std::vector<std::string>{"旧一"});
+  sqlite3_exec(writer, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(writer);
+  EXPECT_EQ(columnNames(path).size(), 13u);
+
+  FavoritesStore later;
+  later.load(path);
+  EXPECT_EQ(names(later), std::vector<std::string>{"旧一"});
+  EXPECT_EQ(columnNames(path), kAllColumns);
+}
+
+TEST(FavoritesStore, BrokenStoredSourcesReadAsNone) {
+  TempDir dir;
+  const std::string path = dir.file("Favorit.db");
+  FavoritesStore store;
+  NameRecord r = record("雎鸠");
+  r.ChuChu = {"关关雎鸠", "关雎", "", "诗经"};
+  store.add(r);
+  store.add(record("长"));
+  ASSERT_TRUE(store.save(path));
+  exec(path, "UPDATE favorit SET ChuChuText = '' WHERE Ming = '雎鸠';"
+             "UPDATE favorit SET ChuChuText = hex(zeroblob(2600)), ChuChuBook = '诗经' WHERE Ming = '长'");
+  FavoritesStore loaded;
+  loaded.load(path);
+  ASSERT_EQ(loaded.size(), 2u);
+  for (const NameRecord& back : loaded) EXPECT_TRUE(back.ChuChu.empty()) << back.Ming;
 }
 
 TEST(FavoritesStore, MissingAndBrokenFiles) {

@@ -63,6 +63,44 @@ TEST_F(PageDataTest, SummaryPageHasEveryMember) {
   })"));
 }
 
+TEST_F(PageDataTest, SummaryPageCarriesTheNamesSourceFromTheRecordElseFromTheAnalysis) {
+  const NameSource fromRecord{"<b>明</b>月松间照，清泉石上流<script>x()</script>", "山居秋暝", "王维", "唐诗三百首"};
+  const char* analysisSource = R"({"Text":"明月几时有，把酒问青天","Title":"水调歌头","Author":"苏轼","Book":"宋词三百首"})";
+  auto analysisWith = [this](const std::string& chuChu) {
+    Json::Value a = analysis_;
+    a["ChuChu"] = parsed(chuChu);
+    return a;
+  };
+  NameRecord withSource = test::fixtureRecord();
+  withSource.ChuChu = fromRecord;
+  struct Case {
+    const char* what;
+    NameRecord record;
+    Json::Value analysis;
+    Json::Value expected;  // "cc", or null for none
+  } cases[] = {
+      {"the record's own source, as it came", withSource, analysisWith(analysisSource),
+       parsed(R"({"text":"<b>明</b>月松间照，清泉石上流<script>x()</script>","title":"山居秋暝","author":"王维",
+                  "book":"唐诗三百首","ming":"明轩"})")},
+      {"the analysis's source when the record has none", test::fixtureRecord(), analysisWith(analysisSource),
+       parsed(R"({"text":"明月几时有，把酒问青天","title":"水调歌头","author":"苏轼","book":"宋词三百首","ming":"明轩"})")},
+      {"no source anywhere", test::fixtureRecord(), analysis_, Json::Value()},
+      {"a broken source in the analysis", test::fixtureRecord(),
+       analysisWith(R"({"Text":"明月几时有","Title":["水调歌头"],"Author":"苏轼","Book":"宋词三百首"})"), Json::Value()},
+      {"an analysis source that is no object", test::fixtureRecord(), analysisWith(R"("明月几时有")"), Json::Value()},
+  };
+  Json::Value plain = page(0, analysis_).object;
+  for (const Case& c : cases) {
+    PageData d = buildPageData(0, c.analysis, db_, c.record, place_);
+    EXPECT_EQ(d.object.isMember("cc"), !c.expected.isNull()) << c.what;
+    EXPECT_EQ(d.object["cc"], c.expected) << c.what;
+    // Every other member stays exactly as it is without a source.
+    Json::Value rest = d.object;
+    rest.removeMember("cc");
+    EXPECT_EQ(rest, plain) << c.what;
+  }
+}
+
 TEST_F(PageDataTest, EightCharactersPageReadsBoneWeightAndFivePillarTexts) {
   PageData d = page(1, analysis_);
   ASSERT_EQ(d.form, PageForm::JsonObject);

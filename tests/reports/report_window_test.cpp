@@ -291,6 +291,36 @@ TEST_F(ReportWindowTest, NameReportFillsHeaderAndAllSevenPages) {
   EXPECT_TRUE(messages_.calls().empty());
 }
 
+TEST_F(ReportWindowTest, TheSummaryShowsTheSourceOfTheRecordElseOfTheAnalysis) {
+  NameRecord fromList = test::fixtureRecord();
+  fromList.ChuChu = {"<i>明</i>月松间照，清泉石上流轩", "山居秋暝", "王维", "唐诗三百首"};
+  NameRecord typed = named("欧阳", "明远", 90.0f);  // the analysis form's record has no source
+  Json::Value withSource = analysisOf(typed);
+  withSource["ChuChu"] = parsed(R"({"Text":"非淡泊无以明志，非宁静无以致远","Title":"诫子书","Author":"诸葛亮",
+                                     "Book":"诸葛亮集"})");
+  seedAnalysis(fromList, analysisOf(fromList), false);
+  seedAnalysis(typed, withSource, false);
+  struct Case {
+    NameRecord record;
+    QString line;  // as the page shows it
+    QString cite;
+  } cases[] = {
+      {fromList, QStringLiteral("<i>明</i>月松间照，清泉石上流轩"), QStringLiteral("王维《山居秋暝》 · 选自《唐诗三百首》")},
+      {typed, QStringLiteral("非淡泊无以明志，非宁静无以致远"), QStringLiteral("诸葛亮《诫子书》 · 选自《诸葛亮集》")},
+  };
+  for (const Case& c : cases) {
+    CQuMingResultWnd w(c.record);
+    ASSERT_TRUE(w.create());
+    w.show();
+    ASSERT_TRUE(waitUntil([&] { return w.shownPage() == 0; })) << "page 0 was never filled";
+    const QString text = bodyText(w);
+    EXPECT_TRUE(text.contains(QStringLiteral("名字出处"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(c.line)) << text.toStdString();
+    EXPECT_TRUE(text.contains(c.cite)) << text.toStdString();
+    EXPECT_EQ(evalJs(w.webView(), QStringLiteral("String(document.querySelectorAll('i').length)")), QStringLiteral("0"));
+  }
+}
+
 TEST_F(ReportWindowTest, HeaderOfATwoCharacterNameAndHostileLabels) {
   NameRecord record = named("李", "白", 90.25f);
   Json::Value analysis = analysisOf(record);

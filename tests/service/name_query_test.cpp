@@ -358,12 +358,146 @@ TEST_F(ServiceTest, AStoredPageWithoutNamesIsIgnoredAndReplaced) {
   }
 }
 
+// ---------------------------------------------------------------------------
+// The classical source of a name ("ChuChu")
+
+struct SourceCase {
+  const char* name;
+  std::string chuChu;  // the member's JSON text; "" leaves it out
+  NameSource expected;
+};
+
+void PrintTo(const SourceCase& c, std::ostream* os) { *os << c.name; }
+
+class NameSourceTest : public ::testing::TestWithParam<SourceCase> {};
+
+TEST_P(NameSourceTest, ARecordReadsItsSourceWholeOrNotAtAll) {
+  const SourceCase& c = GetParam();
+  std::string item = R"({"x":"李","m":"雎鸠","f":90.5,"w":80)";
+  if (!c.chuChu.empty()) item += R"(,"ChuChu":)" + c.chuChu;
+  item += "}";
+  Json::Value root;
+  ASSERT_TRUE(parseJson(R"({"code":0,"total":2,"data":[)" + item + R"(,{"x":"李","m":"白"}]})", root));
+  NameQuery q;
+  fillBirth(q);
+  ASSERT_EQ(q.parsePage(root), 0);
+  ASSERT_EQ(q.Names.size(), 2u);
+  EXPECT_EQ(q.Names[0].ChuChu, c.expected);
+  EXPECT_EQ(q.Names[0].Ming, "雎鸠");  // the rest of the record reads as always
+  EXPECT_FLOAT_EQ(q.Names[0].FengShu, 90.5f);
+  EXPECT_TRUE(q.Names[1].ChuChu.empty());
+}
+
+const NameSource kGuanJu{"关关雎鸠，在河之洲", "周南·关雎", "", "诗经"};
+
+const SourceCase kSourceCases[] = {
+    {"Absent", "", {}},
+    {"Whole", R"({"Text":"关关雎鸠，在河之洲","Title":"周南·关雎","Author":"","Book":"诗经"})", kGuanJu},
+    {"ExtraMembersIgnored",
+     R"({"Book":"诗经","Text":"关关雎鸠，在河之洲","Title":"周南·关雎","Author":"","Note":[1]})", kGuanJu},
+    // Service texts are data, kept exactly as sent; the windows show them as text.
+    {"HostileTextsKept",
+     R"({"Text":"<b>雎鸠</b><img src=x onerror=alert(1)>","Title":"</script><script>alert(1)</script>",
+        "Author":"&amp;\u0000","Book":"诗经"})",
+     {"<b>雎鸠</b><img src=x onerror=alert(1)>", "</script><script>alert(1)</script>",
+      std::string("&amp;\0", 6), "诗经"}},
+    {"NotAnObject", R"("关关雎鸠")", {}},
+    {"AnArray", R"(["关关雎鸠","周南·关雎","","诗经"])", {}},
+    {"Null", "null", {}},
+    {"TitleNotAString", R"({"Text":"关关雎鸠","Title":1,"Author":"","Book":"诗经"})", {}},
+    {"AuthorNull", R"({"Text":"关关雎鸠","Title":"关雎","Author":null,"Book":"诗经"})", {}},
+    {"BookMissing", R"({"Text":"关关雎鸠","Title":"关雎","Author":""})", {}},
+    {"TextAnObject", R"({"Text":{"a":"b"},"Title":"关雎","Author":"","Book":"诗经"})", {}},
+    {"EmptyText", R"({"Text":"","Title":"关雎","Author":"","Book":"诗经"})", {}},
+    {"HugeText",
+     R"({"Text":")" + std::string(kMaxSourceTextBytes + 1, 'a') + R"(","Title":"关雎","Author":"","Book":"诗经"})", {}},
+    {"LongestText",
+     R"({"Text":")" + std::string(kMaxSourceTextBytes, 'a') + R"(","Title":"关雎","Author":"","Book":"诗经"})",
+     {std::string(kMaxSourceTextBytes, 'a'), "关雎", "", "诗经"}},
+    {"HugeTitle",
+     R"({"Text":"关关雎鸠","Title":")" + std::string(kMaxSourceLabelBytes + 1, 't') + R"(","Author":"","Book":"诗经"})",
+     {}},
+};
+
+INSTANTIATE_TEST_SUITE_P(ChuChu, NameSourceTest, ::testing::ValuesIn(kSourceCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ServiceTest, NicknamePagesNeverCarryASource) {
+  server.answer("/v1/child/build", R"({"code":0,"total":1,"data":[{"x":"李","m":"宝宝",
+      "ChuChu":{"Text":"宝宝","Title":"t","Author":"a","Book":"诗经"}}]})");
+  NicknameQuery q;
+  fillBirth(q);
+  q.NicknameStyles[0] = true;
+  ASSERT_EQ(q.run(true), 0);
+  ASSERT_EQ(q.Names.size(), 1u);
+  EXPECT_TRUE(q.Names[0].ChuChu.empty());
+}
+
+TEST_F(ServiceTest, AChosenSourceBookIsSentAsCcAndKeepsItsOwnCachedPages) {
+  const char* withSource = R"({"code":0,"total":1,"data":[{"x":"李","m":"雎鸠","f":90,
+      "ChuChu":{"Text":"关关雎鸠，在河之洲","Title":"周南·关雎","Author":"","Book":"诗经"}}]})";
+  NameQuery plain;
+  fillBirth(plain);
+  plain.NameLength = 2;
+  server.answer("/v1/build", kThreeNames);
+  ASSERT_EQ(plain.run(true), 0);
+  const std::string plainBody = server.requestsTo("/v1/build").at(0).body;
+  EXPECT_EQ(plainBody.find("\"cc\""), std::string::npos);
+
+  // The same question narrowed to 诗经: the body is today's with "cc" in
+  // "set" (and the same signature); the service is asked, not the cache.
+  NameQuery shijing = plain;
+  shijing.AdvancedSettings.cc = sourceBookPosition("诗经");
+  server.answer("/v1/build", withSource);
+  ASSERT_EQ(shijing.run(true), 0);
+  std::string expected = plainBody;
+  const std::string setOpening = "   \"set\" : {\n";
+  ASSERT_NE(expected.find(setOpening), std::string::npos);
+  expected.insert(expected.find(setOpening) + setOpening.size(), "      \"cc\" : \"诗经\",\n");
+  ASSERT_EQ(server.requestsTo("/v1/build").size(), 2u);
+  EXPECT_EQ(server.requestsTo("/v1/build").at(1).body, expected);
+  ASSERT_EQ(shijing.Names.size(), 1u);
+  EXPECT_EQ(shijing.Names[0].ChuChu, (NameSource{"关关雎鸠，在河之洲", "周南·关雎", "", "诗经"}));
+
+  // Both pages now come from the cache, each with its own records and source.
+  server.answer("/v1/build", R"({"code":1002})");
+  NameQuery plainAgain = plain, shijingAgain = shijing;
+  ASSERT_EQ(plainAgain.run(true), 0);
+  ASSERT_EQ(shijingAgain.run(true), 0);
+  EXPECT_EQ(server.requestsTo("/v1/build").size(), 2u);
+  EXPECT_EQ(plainAgain.Names.size(), 3u);
+  EXPECT_TRUE(plainAgain.Names[0].ChuChu.empty());
+  ASSERT_EQ(shijingAgain.Names.size(), 1u);
+  EXPECT_EQ(shijingAgain.Names[0].ChuChu, shijing.Names[0].ChuChu);
+
+  // 不限 and positions outside the list are no narrowing: today's body.
+  for (int position : {0, -1, kSourceBookCount}) {
+    NameQuery other = plain;
+    other.AdvancedSettings.cc = position;
+    EXPECT_EQ(other.requestBody(), plain.requestBody()) << position;
+    EXPECT_EQ(other.cacheKey(), plain.cacheKey()) << position;
+  }
+}
+
+TEST(SourceBookTest, BooksAreKnownByTheirNamesOnly) {
+  for (int i = 0; i < kSourceBookCount; ++i) EXPECT_EQ(sourceBookPosition(kSourceBooks[i]), i);
+  for (const char* other : {"", "诗", "诗经 ", "唐诗三百首", "Shijing"}) EXPECT_EQ(sourceBookPosition(other), -1) << other;
+  EXPECT_EQ(sourceBookSent(0), "");
+  EXPECT_EQ(sourceBookSent(4), "宋词");
+  EXPECT_EQ(sourceBookSent(6), "");
+}
+
 TEST(CacheKeyTest, PageKeysListInputPageAndSettings) {
   NameQuery names;
   fillBirth(names);
   names.NameLength = 2;
   names.Page = 4;
   names.AdvancedSettings.FixedFirst = u'明';  // U+660E = 26126
+  EXPECT_EQ(names.cacheKey(), "李|2|2|2020-2-8 09:05:00|110101|4|2100100000261260");
+  // A chosen source book is one more part; 不限 leaves the key as it was.
+  names.AdvancedSettings.cc = sourceBookPosition("唐诗");
+  EXPECT_EQ(names.cacheKey(), "李|2|2|2020-2-8 09:05:00|110101|4|2100100000261260|唐诗");
+  names.AdvancedSettings.cc = 0;
   EXPECT_EQ(names.cacheKey(), "李|2|2|2020-2-8 09:05:00|110101|4|2100100000261260");
 
   NicknameQuery nicknames;

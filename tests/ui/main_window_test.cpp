@@ -118,6 +118,7 @@ class ScriptedService {
             name["w"] = 80 + i;
             name["s"] = 70;
             name["j"] = 60;
+            if (i == 0 && !source_.isNull()) name["ChuChu"] = source_;
             answer["data"].append(name);
           }
         }
@@ -127,6 +128,8 @@ class ScriptedService {
   }
   std::string origin() const { return server_.origin(); }
   void failPage(int page) { failing_.insert(page); }
+  // The first name of every page then carries this "ChuChu".
+  void giveFirstNamesSource(const Json::Value& chuChu) { source_ = chuChu; }
   void healPage(int page) { failing_.erase(page); }
   test::TestServer& server() { return server_; }
 
@@ -134,6 +137,7 @@ class ScriptedService {
   test::TestServer server_;
   int total_;
   std::set<int> failing_;
+  Json::Value source_;
 };
 
 class MainWindowTest : public ::testing::Test {
@@ -993,6 +997,116 @@ TEST_F(MainWindowTest, AdvancedSettingsAreCopiedBackOnlyOnConfirmAndReachTheRequ
   EXPECT_EQ(body["set"]["cyz"].asInt(), 0);
   EXPECT_EQ(body["z1"][0].asString(), "明");
   EXPECT_FALSE(body.isMember("z2"));
+}
+
+TEST_F(MainWindowTest, TheSourceBookIsChosenInTheDialogSavedWithTheInputAndSent) {
+  ScriptedService service(10);
+  useService(service.origin());
+  openFrame();
+  type("editXing", QStringLiteral("李"));
+  QStringList offered;
+  QString buddyOf;
+  int shownAtFirst = -1;
+  whenWindowShows(QStringLiteral("NorvaneDialogClass"), [&](toolkit::Window* dialog) {
+    auto* books = dialog->control<QComboBox>(QStringLiteral("comboCC"));
+    for (int i = 0; i < books->count(); ++i) offered << books->itemText(i);
+    shownAtFirst = books->currentIndex();
+    for (QLabel* label : dialog->findChildren<QLabel*>())
+      if (label->buddy() == books) buddyOf = label->text();
+    books->setCurrentIndex(2);  // 楚辞, then cancelled
+    dialog->control<QAbstractButton>(QStringLiteral("btnClose"))->click();
+  });
+  click("btnGRQMAdvSet");
+  EXPECT_EQ(offered, (QStringList{"不限", "诗经", "楚辞", "唐诗", "宋词", "论语"}));
+  EXPECT_EQ(shownAtFirst, 0);
+  EXPECT_EQ(QString(buddyOf).remove(QChar(0x3000)), QStringLiteral("出处："));
+  EXPECT_EQ(frame_->nameQuery().AdvancedSettings.cc, 0) << "a cancelled dialog changes nothing";
+
+  whenWindowShows(QStringLiteral("NorvaneDialogClass"), [](toolkit::Window* dialog) {
+    dialog->control<QComboBox>(QStringLiteral("comboCC"))->setCurrentIndex(4);  // 宋词
+    dialog->control<QAbstractButton>(QStringLiteral("btnYes"))->click();
+  });
+  click("btnGRQMAdvSet");
+  EXPECT_EQ(frame_->nameQuery().AdvancedSettings.cc, 4);
+  EXPECT_EQ(readProfileString(configPath(), "Quming", "ChuChu", ""), "宋词");
+  int shownAgain = -1;
+  whenWindowShows(QStringLiteral("NorvaneDialogClass"), [&](toolkit::Window* dialog) {
+    shownAgain = dialog->control<QComboBox>(QStringLiteral("comboCC"))->currentIndex();
+    dialog->control<QAbstractButton>(QStringLiteral("btnClose"))->click();
+  });
+  click("btnGRQMAdvSet");
+  EXPECT_EQ(shownAgain, 4);
+
+  ASSERT_TRUE(searchNames());
+  Json::Value body;
+  ASSERT_TRUE(Json::Reader().parse(service.server().requestsTo("/v1/build").back().body, body));
+  EXPECT_EQ(body["set"]["cc"].asString(), "宋词");
+
+  // The next start restores the choice; a saved name that is no book is no choice.
+  openFrame();
+  EXPECT_EQ(frame_->nameQuery().AdvancedSettings.cc, 4);
+  writeProfileString(configPath(), "Quming", "ChuChu", "史记");
+  openFrame();
+  EXPECT_EQ(frame_->nameQuery().AdvancedSettings.cc, 0);
+  ASSERT_TRUE(searchNames());
+  ASSERT_TRUE(Json::Reader().parse(service.server().requestsTo("/v1/build").back().body, body));
+  EXPECT_FALSE(body["set"].isMember("cc"));
+}
+
+TEST_F(MainWindowTest, RowsShowTheNamesSourceAsPlainText) {
+  ScriptedService service(10);
+  Json::Value source;
+  source["Text"] = "<b>关关</b>雎鸠，\n在河之洲<img src=x>";
+  source["Title"] = "周南·<i>关雎</i>";
+  source["Author"] = "";
+  source["Book"] = "诗经";
+  service.giveFirstNamesSource(source);
+  useService(service.origin());
+  openFrame();
+  ASSERT_TRUE(searchNames());
+
+  auto* view = control<QListWidget>("listName");
+  auto sourceLabel = [](QWidget* row) { return row ? row->findChild<QLabel*>(QStringLiteral("labSource")) : nullptr; };
+  QWidget* first = view->itemWidget(view->item(0));
+  QLabel* label = sourceLabel(first);
+  ASSERT_NE(label, nullptr);
+  EXPECT_TRUE(label->isVisibleTo(frame_));
+  EXPECT_EQ(label->textFormat(), Qt::PlainText);
+  const QString line = QStringLiteral("<b>关关</b>雎鸠， 在河之洲<img src=x>");
+  EXPECT_TRUE(line.startsWith(QString(label->text()).remove(QChar(0x2026)))) << label->text().toStdString();
+  // The tool tip holds the whole line and its citation, escaped.
+  EXPECT_TRUE(label->toolTip().contains(line.toHtmlEscaped())) << label->toolTip().toStdString();
+  EXPECT_TRUE(label->toolTip().contains(QStringLiteral("—— 《周南·&lt;i&gt;关雎&lt;/i&gt;》 · 选自《诗经》")))
+      << label->toolTip().toStdString();
+  const QString spoken = QStringLiteral("出处：") + line + QStringLiteral(" —— 《周南·<i>关雎</i>》 · 选自《诗经》");
+  EXPECT_EQ(first->accessibleDescription(), spoken);
+  EXPECT_EQ(view->item(0)->data(Qt::AccessibleDescriptionRole).toString(), spoken);
+  // The rows keep their cells; a name without a source shows none.
+  EXPECT_EQ(column("listName", "XinMing").first(), QStringLiteral("李名1-1"));
+  QWidget* second = view->itemWidget(view->item(1));
+  EXPECT_FALSE(sourceLabel(second)->isVisibleTo(frame_));
+  EXPECT_TRUE(second->accessibleDescription().isEmpty());
+
+  // Kept as a favourite, the name keeps its source: in its row and on disk.
+  rowButton("listName", 0, "ShouCang")->click();
+  auto* favourites = control<QListWidget>("listFavorite");
+  ASSERT_EQ(favourites->count(), 1);
+  QLabel* kept = sourceLabel(favourites->itemWidget(favourites->item(0)));
+  ASSERT_NE(kept, nullptr);
+  EXPECT_EQ(kept->textFormat(), Qt::PlainText);
+  EXPECT_EQ(kept->toolTip(), label->toolTip());
+  EXPECT_EQ(favourites->itemWidget(favourites->item(0))->accessibleDescription(), spoken);
+  FavoritesStore onDisk;
+  onDisk.load(FavoritesStore::defaultPath());
+  ASSERT_EQ(onDisk.size(), 1u);
+  EXPECT_EQ(onDisk.begin()->ChuChu.Text, source["Text"].asString());
+
+  // A row taken over by a page without sources shows none.
+  click("btnReturnQuming");
+  service.giveFirstNamesSource(Json::Value());
+  ASSERT_TRUE(searchNames(QStringLiteral("王")));
+  EXPECT_FALSE(sourceLabel(view->itemWidget(view->item(0)))->isVisibleTo(frame_));
+  EXPECT_TRUE(view->itemWidget(view->item(0))->accessibleDescription().isEmpty());
 }
 
 TEST_F(MainWindowTest, SingleCharacterNamesLeaveNoRoomForAFixedCharacter) {
