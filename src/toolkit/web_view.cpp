@@ -82,10 +82,20 @@ class GuardedPage : public QWebEnginePage {
   bool refused_ = false;
 };
 
+void enableWebEngineAccessibility() {
+  // On Linux the engine keeps renderer accessibility off unless this is set;
+  // once set it follows QAccessible's activation (on while an assistive tool
+  // runs, off otherwise). A value given by the user's environment stays.
+  if (!qEnvironmentVariableIsSet("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY"))
+    qputenv("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY", "1");
+}
+
 WebView::WebView(QWidget* parent) : QWidget(parent) {
+  enableWebEngineAccessibility();
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   view_ = new QWebEngineView(this);
+  setFocusProxy(view_);  // the focus given to the control reaches the page
   auto* guarded = new GuardedPage(this, view_);
   view_->setPage(guarded);
   layout->addWidget(view_);

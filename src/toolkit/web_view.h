@@ -21,6 +21,14 @@ namespace norvane::toolkit {
 
 class NativeBridge;
 
+// Lets the web engine give its pages' content to assistive technology (a
+// screen reader reads a report's text, headings and pictures' descriptions).
+// It must run before the engine starts, which is at the first web view; the
+// WebView constructor calls it. With it the engine builds a page's
+// accessibility tree only while Qt's accessibility is active (a screen reader
+// or another assistive tool runs), so it costs nothing otherwise.
+void enableWebEngineAccessibility();
+
 class WebView : public QWidget {
   Q_OBJECT
  public:

@@ -17,6 +17,13 @@
 //   resizeBorder (QRect) left, top, right, bottom widths of the resize edges
 //                        (x, y, width, height of the rect); none when absent
 // Its geometry gives the window size and its minimumSize the smallest size.
+//
+// Keyboard: every control is reached by Tab in the layout's order (see
+// keyboard_access.h); the window opens with the focus on the control its
+// root names by the dynamic property "initialFocus" (else the first one);
+// Esc does what a click on the window's "btnClose" does (or closes the
+// window when it has none). Screen readers get the toolkit's accessible
+// controls (accessibility.h).
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -120,6 +127,8 @@ class Window : public QWidget {
   void sendNotify(const QString& type, const QString& sender, QWidget* senderWidget = nullptr);
 
   bool event(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
@@ -147,6 +156,7 @@ class Window : public QWidget {
   int shadowMargin_ = 0;
   QPoint dragOffset_;
   bool dragging_ = false;
+  bool focusPlaced_ = false;
   QPointer<QEventLoop> modalLoop_;
   std::map<int, int> timers_;  // qt timer id -> caller id
 };

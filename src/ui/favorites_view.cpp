@@ -132,6 +132,7 @@ void FavoritesView::buildRowWidget(QListWidgetItem* item) {
     }
   }
   row->setProperty(kStoredRecord, item->data(Qt::UserRole));
+  if (cells.size() > 1) RowFactory::nameButtons(row, cells[1]);
   row->setAccessibleName(item->data(Qt::AccessibleTextRole).toString());
   for (auto* button : row->findChildren<QAbstractButton*>()) {
     QObject::connect(button, &QAbstractButton::clicked, &window_, [this, button] {

@@ -261,9 +261,12 @@ void ResultList::fill() {
     if (auto* heart = row->findChild<QAbstractButton*>(QStringLiteral("ShouCang")))
       heart->setChecked(favorites_.contains(record));
     row->setProperty(kRecordIndex, i);
+    RowFactory::nameButtons(row, name);
     row->setAccessibleName(spoken.join(QLatin1Char(' ')));
     item->setData(Qt::AccessibleTextRole, row->accessibleName());
   }
+  // A fresh page starts at its first row, for the keyboard as for the eye.
+  if (view->count() > 0) view->setCurrentRow(0);
   view->scrollToTop();
   view->setUpdatesEnabled(true);
 }
