@@ -83,6 +83,10 @@ void ReportWindow::navigateTo(const char* templateName) {
 
 void ReportWindow::loadTemplateEarly(const char* templateName) {
   if (web_ == nullptr) return;
+  // The engine keeps the accessibility tree of a page filled while hidden at
+  // what the page showed as it loaded ("正在准备报告……"): with an assistive
+  // tool running, the page loads once the answer is there, and is read filled.
+  if (toolkit::enableWebEngineAccessibility()) return;
   earlyUrl_ = pageUrl(QString::fromLatin1(templateName));
   early_ = EarlyLoad::Loading;
   web_->navigate(earlyUrl_);

@@ -1,5 +1,11 @@
 #include "toolkit/web_view.h"
 
+#include <QAccessible>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QDBusVariant>
 #include <QFile>
 #include <QVBoxLayout>
 #include <QWebChannel>
@@ -82,12 +88,42 @@ class GuardedPage : public QWebEnginePage {
   bool refused_ = false;
 };
 
-void enableWebEngineAccessibility() {
-  // On Linux the engine keeps renderer accessibility off unless this is set;
-  // once set it follows QAccessible's activation (on while an assistive tool
-  // runs, off otherwise). A value given by the user's environment stays.
-  if (!qEnvironmentVariableIsSet("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY"))
-    qputenv("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY", "1");
+namespace {
+
+// Whether an assistive tool asks for the program's accessibility: Qt's own
+// accessibility is active, Qt is told to keep it always on, or the
+// accessibility bus says a screen reader (or another tool) runs. The bus is
+// only asked when it is there; nothing is started for the question.
+bool assistiveTechnologyRuns() {
+  if (QAccessible::isActive()) return true;
+  if (qEnvironmentVariableIntValue("QT_LINUX_ACCESSIBILITY_ALWAYS_ON") != 0) return true;
+  QDBusConnection bus = QDBusConnection::sessionBus();
+  if (!bus.isConnected() || bus.interface() == nullptr) return false;
+  const QString service = QStringLiteral("org.a11y.Bus");
+  if (!bus.interface()->isServiceRegistered(service).value()) return false;
+  for (const char* property : {"ScreenReaderEnabled", "IsEnabled"}) {
+    QDBusMessage get = QDBusMessage::createMethodCall(service, QStringLiteral("/org/a11y/bus"),
+                                                      QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                      QStringLiteral("Get"));
+    get << QStringLiteral("org.a11y.Status") << QString::fromLatin1(property);
+    QDBusReply<QDBusVariant> reply = bus.call(get, QDBus::Block, 500);
+    if (reply.isValid() && reply.value().variant().toBool()) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool enableWebEngineAccessibility() {
+  // Decided once, before the engine starts; the engine reads its flags then.
+  static const bool on = [] {
+    if (!assistiveTechnologyRuns()) return false;
+    const QByteArray flag = "--force-renderer-accessibility";
+    const QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (!flags.split(' ').contains(flag)) qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.isEmpty() ? flag : flags + ' ' + flag);
+    return true;
+  }();
+  return on;
 }
 
 WebView::WebView(QWidget* parent) : QWidget(parent) {
