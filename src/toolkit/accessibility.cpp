@@ -317,9 +317,12 @@ class RowListAccessible : public QAccessibleWidget {
 
 class WindowAccessible : public QAccessibleWidget {
  public:
-  explicit WindowAccessible(Window* w)
-      : QAccessibleWidget(w, w->windowType() == Qt::Dialog || w->parentWidget() != nullptr ? QAccessible::Dialog
-                                                                                              : QAccessible::Window) {}
+  explicit WindowAccessible(Window* w) : QAccessibleWidget(w, QAccessible::Window) {}
+  // An owned or modal window is a dialog (the dialogs, the message box, the reports).
+  QAccessible::Role role() const override {
+    return widget()->parentWidget() != nullptr || widget()->windowModality() != Qt::NonModal ? QAccessible::Dialog
+                                                                                             : QAccessible::Window;
+  }
   QString text(QAccessible::Text t) const override {
     if (t == QAccessible::Name && widget()->accessibleName().isEmpty()) {
       auto* window = static_cast<Window*>(widget());
