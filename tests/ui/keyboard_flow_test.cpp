@@ -77,17 +77,21 @@ QAccessibleInterface* findNamed(QAccessibleInterface* node, const QString& name,
   return nullptr;
 }
 
-// Runs `work` on the report window once it shows (it runs modally).
-void whenReportShows(std::function<void(toolkit::Window*)> work) {
+// Runs `work` on the first window of `className` once it shows (it runs modally).
+void whenWindowShows(const QString& className, std::function<void(toolkit::Window*)> work) {
   auto* poll = new QTimer();
-  QObject::connect(poll, &QTimer::timeout, [poll, work] {
-    toolkit::Window* report = toolkit::WindowRegistry::findWindow(QStringLiteral("NorvaneResultWindowClass"));
+  QObject::connect(poll, &QTimer::timeout, [poll, work, className] {
+    toolkit::Window* report = toolkit::WindowRegistry::findWindow(className);
     if (report == nullptr || !report->isVisible()) return;
     poll->stop();
     poll->deleteLater();
     work(report);
   });
   poll->start(10);
+}
+
+void whenReportShows(std::function<void(toolkit::Window*)> work) {
+  whenWindowShows(QStringLiteral("NorvaneResultWindowClass"), std::move(work));
 }
 
 bool contentShown(toolkit::Window* report) {
@@ -249,6 +253,46 @@ TEST_F(KeyboardFlowTest, KeysAloneSearchPageKeepAFavouriteAndOpenItsReport) {
   QTest::keyClick(focused(), Qt::Key_Return);
   EXPECT_TRUE(frame_->favorites().records().empty());
   EXPECT_EQ(control<QListWidget>("listFavorite")->count(), 0);
+}
+
+TEST_F(KeyboardFlowTest, AdvancedSettingsAndTheMenuByKeys) {
+  typeKeys(focused(), QStringLiteral("李"));
+  // The advanced settings open on their first field; Esc cancels.
+  ASSERT_TRUE(tabTo("btnGRQMAdvSet"));
+  QString settingsFocus;
+  bool settingsClosed = false;
+  whenWindowShows(QStringLiteral("NorvaneDialogClass"), [&](toolkit::Window* dialog) {
+    QApplication::setActiveWindow(dialog);
+    settingsFocus = focusedName();
+    if (focused() == nullptr) return dialog->close(0);
+    QTest::keyClick(focused(), Qt::Key_Escape);
+    settingsClosed = true;
+  });
+  QTest::keyClick(focused(), Qt::Key_Return);  // returns when the dialog has closed
+  EXPECT_EQ(settingsFocus, QStringLiteral("NameWord1"));
+  EXPECT_TRUE(settingsClosed);
+
+  // The menu opens under its button with the focus on its first item; the
+  // arrows walk the items and Enter chooses 关于我们, whose dialog Esc closes.
+  QApplication::setActiveWindow(frame_);
+  control("btnMenu")->setFocus();
+  QTest::keyClick(focused(), Qt::Key_Return);
+  ASSERT_TRUE(waitUntil([this] { return focusedName() == QStringLiteral("menuClearCache"); }, 3000)) << focusedName().toStdString();
+  QTest::keyClick(focused(), Qt::Key_Down);
+  QTest::keyClick(focused(), Qt::Key_Down);
+  ASSERT_EQ(focusedName(), QStringLiteral("menuAbout"));
+  bool aboutClosed = false;
+  QString aboutName;
+  whenWindowShows(QStringLiteral("NorvaneDialogClass"), [&](toolkit::Window* about) {
+    QApplication::setActiveWindow(about);
+    aboutName = accessible(about)->text(QAccessible::Name);
+    if (focused() == nullptr) return about->close(0);
+    QTest::keyClick(focused(), Qt::Key_Escape);
+    aboutClosed = true;
+  });
+  QTest::keyClick(focused(), Qt::Key_Return);
+  ASSERT_TRUE(waitUntil([&] { return aboutClosed; }, 5000));
+  EXPECT_EQ(aboutName, QStringLiteral("关于"));
 }
 
 TEST_F(KeyboardFlowTest, AccessibleActionsAloneDoWhatTheMouseDoes) {
