@@ -84,6 +84,7 @@ void ResultList::searchFinished(ServiceStatus status) {
   paging_.current = 1;
   shown_ = query_.Names;
   relabel();
+  freshPage_ = true;
   fill();
   const int p = pages();
   if (QWidget* bar = window_.control(QString::fromLatin1(controls_.bar))) bar->setFixedWidth(pageBarWidth(p));
@@ -127,6 +128,7 @@ bool ResultList::goToPage(int page, bool force) {
     return false;
   }
   shown_ = query_.Names;
+  freshPage_ = true;
   fill();
   return true;
 }
@@ -265,9 +267,15 @@ void ResultList::fill() {
     row->setAccessibleName(spoken.join(QLatin1Char(' ')));
     item->setData(Qt::AccessibleTextRole, row->accessibleName());
   }
-  // A fresh page starts at its first row, for the keyboard as for the eye.
-  if (view->count() > 0) view->setCurrentRow(0);
-  view->scrollToTop();
+  // The keyboard's row stays where it was (a report opened from it has
+  // closed); a fresh page starts at its first row.
+  if (view->count() > 0 && (freshPage_ || view->currentRow() < 0 || view->currentRow() >= view->count()))
+    view->setCurrentRow(0);
+  freshPage_ = false;
+  if (view->currentRow() > 0)
+    view->scrollToItem(view->currentItem());
+  else
+    view->scrollToTop();
   view->setUpdatesEnabled(true);
 }
 

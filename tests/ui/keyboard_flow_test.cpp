@@ -255,6 +255,30 @@ TEST_F(KeyboardFlowTest, KeysAloneSearchPageKeepAFavouriteAndOpenItsReport) {
   EXPECT_EQ(control<QListWidget>("listFavorite")->count(), 0);
 }
 
+TEST_F(KeyboardFlowTest, AReportOpenedFromARowGivesTheFocusBackToThatRow) {
+  typeKeys(focused(), QStringLiteral("李"));
+  ASSERT_TRUE(tabTo("comboSheng"));
+  QTest::keyClick(focused(), Qt::Key_Down);
+  ASSERT_TRUE(tabTo("btnQuMing"));
+  QTest::keyClick(focused(), Qt::Key_Return);
+  ASSERT_TRUE(waitUntil([this] { return step() != 1; }));
+  ASSERT_EQ(step(), 2);
+  auto* names = control<QListWidget>("listName");
+  for (int i = 0; i < 3; ++i) QTest::keyClick(names, Qt::Key_Down);
+  ASSERT_EQ(names->currentRow(), 3);
+  bool closed = false;
+  whenReportShows([&](toolkit::Window* report) {
+    QApplication::setActiveWindow(report);
+    waitUntil([&] { return contentShown(report); });
+    if (focused() != nullptr) QTest::keyClick(focused(), Qt::Key_Escape);
+    closed = true;
+  });
+  QTest::keyClick(names, Qt::Key_Return);  // the row's 查看; returns when the report has closed
+  EXPECT_TRUE(closed);
+  EXPECT_EQ(names->currentRow(), 3);
+  EXPECT_EQ(frame_->focusWidget(), names);  // the window's focus, back when it is active again
+}
+
 TEST_F(KeyboardFlowTest, AdvancedSettingsAndTheMenuByKeys) {
   typeKeys(focused(), QStringLiteral("李"));
   // The advanced settings open on their first field; Esc cancels.
