@@ -97,6 +97,7 @@ namespace {
 bool assistiveTechnologyRuns() {
   if (QAccessible::isActive()) return true;
   if (qEnvironmentVariableIntValue("QT_LINUX_ACCESSIBILITY_ALWAYS_ON") != 0) return true;
+  if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) return false;  // no bus to ask (none is launched)
   QDBusConnection bus = QDBusConnection::sessionBus();
   if (!bus.isConnected() || bus.interface() == nullptr) return false;
   const QString service = QStringLiteral("org.a11y.Bus");
