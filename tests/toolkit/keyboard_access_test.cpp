@@ -272,5 +272,33 @@ TEST_F(KeyboardAccessTest, RowsExposeTheirButtonsAndTheKeysReachThem) {
   EXPECT_EQ(focusedName(), QStringLiteral("comboPlace"));
 }
 
+TEST_F(KeyboardAccessTest, RowsWithoutWidgetsAreReadByTheirTextAndOutliveNothing) {
+  // A long list builds row widgets as they scroll into view; the rows not
+  // built yet are still there for a screen reader, by their spoken text.
+  auto* list = control<RowList>("listRows");
+  for (int i = 0; i < 3; ++i) {
+    auto* entry = new QListWidgetItem(list);
+    entry->setData(Qt::AccessibleTextRole, QStringLiteral("%1 名%1").arg(i + 1));
+  }
+  QAccessibleInterface* listIface = accessible(list);
+  ASSERT_EQ(listIface->childCount(), 3);
+  QAccessibleInterface* second = listIface->child(1);
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(second->text(QAccessible::Name), QStringLiteral("2 名2"));
+  EXPECT_EQ(second->role(), QAccessible::ListItem);
+  EXPECT_EQ(listIface->indexOfChild(second), 1);
+  EXPECT_EQ(listIface->child(1), second);  // one interface per row while it lasts
+  const QAccessible::Id id = QAccessible::uniqueId(second);
+
+  // The row goes: its interface no longer reads a removed item, and the next
+  // question about the list lets it go.
+  delete list->takeItem(1);
+  EXPECT_FALSE(second->isValid());
+  EXPECT_EQ(second->text(QAccessible::Name), QString());
+  ASSERT_EQ(listIface->childCount(), 2);
+  EXPECT_EQ(listIface->child(1)->text(QAccessible::Name), QStringLiteral("3 名3"));
+  EXPECT_EQ(QAccessible::accessibleInterface(id), nullptr);
+}
+
 }  // namespace
 }  // namespace norvane::toolkit
