@@ -1,8 +1,11 @@
 #include "toolkit/keyboard_access.h"
 
 #include <QAbstractButton>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QStackedWidget>
+
+#include <algorithm>
 
 namespace norvane::toolkit {
 namespace {
@@ -44,6 +47,34 @@ void updateBarStop(const QAbstractButton* anyOption) {
   }
 }
 
+// Arrow keys in a bar whose container says "arrowsMoveOnly": the focus moves
+// to the neighbouring option without choosing it (choosing one is costly,
+// a report's name strip runs an analysis); Space or Enter chooses.
+class ArrowsMoveOnly : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress) return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    int step = 0;
+    if (key->key() == Qt::Key_Left || key->key() == Qt::Key_Up) step = -1;
+    if (key->key() == Qt::Key_Right || key->key() == Qt::Key_Down) step = +1;
+    auto* option = qobject_cast<QAbstractButton*>(watched);
+    if (step == 0 || option == nullptr || key->modifiers() != Qt::NoModifier) return false;
+    QList<QAbstractButton*> shown;
+    for (QAbstractButton* b : barOptions(option))
+      if (b->isVisible() && b->isEnabled()) shown << b;
+    std::stable_sort(shown.begin(), shown.end(), [](QAbstractButton* a, QAbstractButton* b) {
+      return a->y() != b->y() ? a->y() < b->y() : a->x() < b->x();  // reading order
+    });
+    const qsizetype at = shown.indexOf(option) + step;
+    if (at >= 0 && at < shown.size()) shown[at]->setFocus(step < 0 ? Qt::BacktabFocusReason : Qt::TabFocusReason);
+    return true;
+  }
+};
+
 QWidget* firstStopIn(QWidget* page) {
   if (page == nullptr) return nullptr;
   QWidget* w = page;
@@ -80,8 +111,10 @@ void prepareKeyboardAccess(QWidget* root) {
     if (b->focusPolicy() == Qt::NoFocus) b->setFocusPolicy(Qt::TabFocus);
     if (auto* push = qobject_cast<QPushButton*>(b)) push->setAutoDefault(true);
   }
+  auto* arrowsMoveOnly = new ArrowsMoveOnly(root);
   for (QAbstractButton* b : root->findChildren<QAbstractButton*>()) {
     if (!isExclusiveOption(b)) continue;
+    if (b->parentWidget()->property("arrowsMoveOnly").toBool()) b->installEventFilter(arrowsMoveOnly);
     updateBarStop(b);
     QObject::connect(b, &QAbstractButton::toggled, b, [b](bool on) {
       if (on) updateBarStop(b);

@@ -7,7 +7,8 @@
 //   - exclusive options of one container (a tab bar, a page-number bar, the
 //     report's name strip) are one Tab stop, the checked option; the arrow
 //     keys move within the bar and choose the option they reach, as a click
-//     on it would;
+//     on it would (in a bar whose container has the dynamic property
+//     "arrowsMoveOnly" they only move the focus; Space or Enter chooses);
 //   - every push button clicks on Enter as on Space;
 //   - when a page of a page stack changes under the focus, the focus goes to
 //     the new page's control named by the page's dynamic property

@@ -19,6 +19,9 @@
 #include "toolkit/skin_fixture.h"
 #include "toolkit/window.h"
 
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QStringList& texts, std::ostream* out) { *out << texts.join(QLatin1Char('|')).toStdString(); }
+
 namespace norvane::toolkit {
 namespace {
 
@@ -67,6 +70,11 @@ class KeyboardAccessTest : public ::testing::Test {
                              "<layout class=\"QHBoxLayout\" name=\"barLayout\">" +
                              option("tabOne", "第一页", true) + option("tabTwo", "第二页", false) +
                              "</layout></widget></item>";
+    const std::string strip = "<item><widget class=\"QWidget\" name=\"strip\">"
+                              "<property name=\"arrowsMoveOnly\" stdset=\"0\"><bool>true</bool></property>"
+                              "<layout class=\"QHBoxLayout\" name=\"stripLayout\">" +
+                              option("nameOne", "名一", true) + option("nameTwo", "名二", false) +
+                              "</layout></widget></item>";
     const std::string pages =
         "<item><widget class=\"QStackedWidget\" name=\"pages\">"
         "<widget class=\"QWidget\" name=\"pageOne\"><layout class=\"QVBoxLayout\" name=\"l1\">" +
@@ -78,7 +86,7 @@ class KeyboardAccessTest : public ::testing::Test {
         item("QPushButton", "btnClose",
              textProperty("text", "×") + textProperty("toolTip", "关闭") +
                  "<property name=\"focusPolicy\"><enum>Qt::NoFocus</enum></property>") +
-        tabs + pages + item("QComboBox", "comboPlace", textProperty("accessibleName", "省份")) +
+        tabs + pages + strip + item("QComboBox", "comboPlace", textProperty("accessibleName", "省份")) +
         item("QPushButton", "btnGo", textProperty("text", "开始"));
     ASSERT_TRUE(SkinArchive::instance().loadBytes(
         test::makeZip({{"keys.xml", test::layoutDocument(body, 400, 400,
@@ -163,10 +171,10 @@ TEST_F(KeyboardAccessTest, OpensOnItsInitialControlAndTabsThroughEveryControl) {
     QTest::keyClick(focused(), Qt::Key_Tab);
     order << focusedName();
   }
-  EXPECT_EQ(order, QStringList({"comboPlace", "btnGo", "btnClose", "tabOne", "editOne", "comboPlace"}));
+  EXPECT_EQ(order, QStringList({"nameOne", "comboPlace", "btnGo", "btnClose", "tabOne", "editOne"}));
   EXPECT_EQ(control("tabTwo")->focusPolicy() & Qt::TabFocus, 0);
   QTest::keyClick(focused(), Qt::Key_Tab, Qt::ShiftModifier);
-  EXPECT_EQ(focusedName(), QStringLiteral("editOne"));
+  EXPECT_EQ(focusedName(), QStringLiteral("tabOne"));
 }
 
 TEST_F(KeyboardAccessTest, ArrowsChooseTabsAndEnterClicksAndEscapeCloses) {
@@ -179,6 +187,15 @@ TEST_F(KeyboardAccessTest, ArrowsChooseTabsAndEnterClicksAndEscapeCloses) {
   // The checked tab is now the bar's Tab stop.
   EXPECT_NE(control("tabTwo")->focusPolicy() & Qt::TabFocus, 0);
   EXPECT_EQ(control("tabOne")->focusPolicy() & Qt::TabFocus, 0);
+
+  // A bar whose arrows only move: Space chooses.
+  control("nameOne")->setFocus();
+  QTest::keyClick(focused(), Qt::Key_Right);
+  EXPECT_EQ(focusedName(), QStringLiteral("nameTwo"));
+  EXPECT_FALSE(window_->clicks.contains(QStringLiteral("nameTwo")));
+  QTest::keyClick(focused(), Qt::Key_Space);
+  EXPECT_TRUE(window_->clicks.contains(QStringLiteral("nameTwo")));
+  EXPECT_TRUE(control<QAbstractButton>("nameTwo")->isChecked());
 
   control("btnGo")->setFocus();
   QTest::keyClick(focused(), Qt::Key_Return);
@@ -269,7 +286,7 @@ TEST_F(KeyboardAccessTest, RowsExposeTheirButtonsAndTheKeysReachThem) {
   QTest::keyClick(list, Qt::Key_Tab);
   QTest::keyClick(focused(), Qt::Key_Tab);
   QTest::keyClick(focused(), Qt::Key_Tab);
-  EXPECT_EQ(focusedName(), QStringLiteral("comboPlace"));
+  EXPECT_EQ(focusedName(), QStringLiteral("nameOne"));
 }
 
 TEST_F(KeyboardAccessTest, RowsWithoutWidgetsAreReadByTheirTextAndOutliveNothing) {
