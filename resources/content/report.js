@@ -333,8 +333,13 @@
     }
     if (rows.every(function (r) { return r === null; })) return null;
     var w = 420, rowH = 34, h = rowH * 5 + 6, barX = 56, barW = 300;
-    var root = svgRoot(w, h, '八字五行分布');
     var want = str(wanted);
+    // The picture's text carries what the bars show.
+    var spoken = [];
+    for (i = 0; i < ELEMENTS.length; i++) {
+      if (rows[i] !== null) spoken.push(ELEMENTS[i] + (rows[i] === 0 ? '缺' : rows[i]) + (want.indexOf(ELEMENTS[i]) >= 0 ? '（喜）' : ''));
+    }
+    var root = svgRoot(w, h, '八字五行分布：' + spoken.join('，'));
     for (i = 0; i < ELEMENTS.length; i++) {
       var e = ELEMENTS[i], y = 4 + i * rowH, colour = ELEMENT_COLOUR[e];
       root.appendChild(svg('circle', { cx: 18, cy: y + 14, r: 14, fill: colour }));
@@ -391,7 +396,9 @@
   function talents(elements) {
     var labels = ['天格', '人格', '地格'];
     var w = 330, h = 108;
-    var root = svgRoot(w, h, '三才配置');
+    var spoken = [];
+    for (var k = 0; k < 3; k++) spoken.push(labels[k] + (elements[k] || '？'));
+    var root = svgRoot(w, h, '三才配置：' + spoken.join('，'));
     var xs = [50, 165, 280];
     for (var i = 0; i < 3; i++) {
       var e = elements[i] || '', colour = ELEMENT_COLOUR[e] || '#9a8f80';
@@ -413,7 +420,8 @@
     if (isNaN(v)) return null;
     var lo = 21, hi = 72, w = 360, h = 58, x0 = 20, x1 = w - 20;
     var t = Math.max(0, Math.min(1, (v - lo) / (hi - lo)));
-    var root = svgRoot(w, h, '骨重位置');
+    var weight = chineseDigit(Math.floor(v / 10)) + '两' + chineseDigit(Math.round(v) % 10) + '钱';
+    var root = svgRoot(w, h, '骨重位置：' + weight + '，在二两一钱与七两二钱之间');
     root.appendChild(svg('rect', { x: x0, y: 22, width: x1 - x0, height: 8, rx: 4, fill: '#efe3d3' }));
     root.appendChild(svg('rect', { x: x0, y: 22, width: ((x1 - x0) * t).toFixed(1), height: 8, rx: 4, fill: '#c4573c' }));
     var x = x0 + (x1 - x0) * t;
@@ -430,7 +438,7 @@
     var a = timeOf(clock), b = timeOf(solar);
     if (a === '' || b === '') return null;
     var w = 420, h = 74;
-    var root = svgRoot(w, h, '北京时间' + a + '，真太阳时' + b);
+    var root = svgRoot(w, h, '北京时间' + a + '，真太阳时' + b + (str(correction) !== '' ? '，' + str(correction) : ''));
     var box = function (x, label, value, fill) {
       root.appendChild(svg('rect', { x: x, y: 6, width: 130, height: 50, rx: 8, fill: fill, stroke: '#e3d3bd' }));
       root.appendChild(svg('text', { x: x + 65, y: 25, 'text-anchor': 'middle', 'font-size': 12, 'class': 'ring-label' }, label));

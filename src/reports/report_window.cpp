@@ -7,6 +7,7 @@
 
 #include "platform/folders.h"
 #include "reports/report_page_policy.h"
+#include "toolkit/keyboard_access.h"
 #include "toolkit/message_channel.h"
 #include "toolkit/skin_archive.h"
 #include "toolkit/web_view.h"
@@ -63,8 +64,16 @@ void ReportWindow::showLoadingView() {
 }
 
 void ReportWindow::showContentView() {
-  if (auto* tabs = control<QStackedWidget>(tabLayoutName_)) tabs->setCurrentIndex(1);
+  auto* tabs = control<QStackedWidget>(tabLayoutName_);
+  if (tabs != nullptr) tabs->setCurrentIndex(1);
   if (gif_ != nullptr) gif_->stop();
+  if (tabs != nullptr && !contentFocused_ && isVisible()) {
+    // The first answer takes the focus to the report (its tab bar or its
+    // page), wherever the loading view left it; later answers leave it
+    // where the user put it (a name of the bottom strip).
+    contentFocused_ = true;
+    toolkit::focusInitialControl(tabs->currentWidget());
+  }
 }
 
 void ReportWindow::navigateTo(const char* templateName) {
@@ -73,6 +82,10 @@ void ReportWindow::navigateTo(const char* templateName) {
 
 void ReportWindow::loadTemplateEarly(const char* templateName) {
   if (web_ == nullptr) return;
+  // The engine keeps the accessibility tree of a page filled while hidden at
+  // what the page showed as it loaded ("正在准备报告……"): with an assistive
+  // tool running, the page loads once the answer is there, and is read filled.
+  if (toolkit::enableWebEngineAccessibility()) return;
   earlyUrl_ = pageUrl(QString::fromLatin1(templateName));
   early_ = EarlyLoad::Loading;
   web_->navigate(earlyUrl_);

@@ -90,6 +90,7 @@ class ReportWindow : public toolkit::Window {
   EarlyLoad early_ = EarlyLoad::None;
   QString earlyUrl_;
   bool answerShown_ = false;
+  bool contentFocused_ = false;  // the focus went to the content view when it first showed
   bool closeRequested_ = false;  // an answer arriving after the close is dropped  // pages are filled only once an answer has been shown
   QBuffer* gifBytes_ = nullptr;
   QMovie* gif_ = nullptr;

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPixmap>
 
+#include "toolkit/row_list.h"
 #include "toolkit/skin_archive.h"
 #include "toolkit/web_view.h"
 
@@ -21,6 +22,8 @@ QWidget* LayoutLoader::createWidget(const QString& className, QWidget* parent, c
   if (className == QLatin1String("WebView") || className == QLatin1String("QWebEngineView") ||
       className == QLatin1String("WkeWebkit")) {
     widget = new WebView(parent);
+  } else if (className == QLatin1String("QListWidget")) {
+    widget = new RowList(parent);  // lists of widget rows, by keyboard and screen reader
   } else {
     widget = QUiLoader::createWidget(className, parent, name);
     if (widget == nullptr) widget = new QWidget(parent);

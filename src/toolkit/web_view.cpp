@@ -1,5 +1,11 @@
 #include "toolkit/web_view.h"
 
+#include <QAccessible>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QDBusVariant>
 #include <QFile>
 #include <QVBoxLayout>
 #include <QWebChannel>
@@ -82,10 +88,51 @@ class GuardedPage : public QWebEnginePage {
   bool refused_ = false;
 };
 
+namespace {
+
+// Whether an assistive tool asks for the program's accessibility: Qt's own
+// accessibility is active, Qt is told to keep it always on, or the
+// accessibility bus says a screen reader (or another tool) runs. The bus is
+// only asked when it is there; nothing is started for the question.
+bool assistiveTechnologyRuns() {
+  if (QAccessible::isActive()) return true;
+  if (qEnvironmentVariableIntValue("QT_LINUX_ACCESSIBILITY_ALWAYS_ON") != 0) return true;
+  if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) return false;  // no bus to ask (none is launched)
+  QDBusConnection bus = QDBusConnection::sessionBus();
+  if (!bus.isConnected() || bus.interface() == nullptr) return false;
+  const QString service = QStringLiteral("org.a11y.Bus");
+  if (!bus.interface()->isServiceRegistered(service).value()) return false;
+  for (const char* property : {"ScreenReaderEnabled", "IsEnabled"}) {
+    QDBusMessage get = QDBusMessage::createMethodCall(service, QStringLiteral("/org/a11y/bus"),
+                                                      QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                      QStringLiteral("Get"));
+    get << QStringLiteral("org.a11y.Status") << QString::fromLatin1(property);
+    QDBusReply<QDBusVariant> reply = bus.call(get, QDBus::Block, 500);
+    if (reply.isValid() && reply.value().variant().toBool()) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool enableWebEngineAccessibility() {
+  // Decided once, before the engine starts; the engine reads its flags then.
+  static const bool on = [] {
+    if (!assistiveTechnologyRuns()) return false;
+    const QByteArray flag = "--force-renderer-accessibility";
+    const QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (!flags.split(' ').contains(flag)) qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.isEmpty() ? flag : flags + ' ' + flag);
+    return true;
+  }();
+  return on;
+}
+
 WebView::WebView(QWidget* parent) : QWidget(parent) {
+  enableWebEngineAccessibility();
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   view_ = new QWebEngineView(this);
+  setFocusProxy(view_);  // the focus given to the control reaches the page
   auto* guarded = new GuardedPage(this, view_);
   view_->setPage(guarded);
   layout->addWidget(view_);

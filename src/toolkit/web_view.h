@@ -21,6 +21,16 @@ namespace norvane::toolkit {
 
 class NativeBridge;
 
+// Lets the web engine give its pages' content to assistive technology (a
+// screen reader reads a report's text, headings and pictures' descriptions)
+// when one runs: Qt's accessibility is active, QT_LINUX_ACCESSIBILITY_ALWAYS_ON
+// is set, or the AT-SPI bus reports a screen reader (ScreenReaderEnabled or
+// IsEnabled). Without one the engine's accessibility stays off and the pages
+// cost what they did. It must run before the engine starts, which is at the
+// first web view; the WebView constructor calls it. Returns whether the
+// engine's accessibility is on (decided at the first call).
+bool enableWebEngineAccessibility();
+
 class WebView : public QWidget {
   Q_OBJECT
  public:

@@ -8,6 +8,7 @@
 #include <QEventLoop>
 #include <QGraphicsDropShadowEffect>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QLabel>
 #include <QListWidget>
@@ -29,6 +30,8 @@
 #include <xcb/xcb.h>
 #endif
 
+#include "toolkit/accessibility.h"
+#include "toolkit/keyboard_access.h"
 #include "toolkit/layout_loader.h"
 #include "toolkit/message_channel.h"
 #include "toolkit/skin_archive.h"
@@ -127,6 +130,7 @@ bool desktopComposites() {
 Window::Window(const QString& className, const QString& layoutFile, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), className_(className), layoutFile_(layoutFile) {
   setMouseTracking(true);
+  installAccessibleControls();
 }
 
 Window::~Window() {
@@ -173,6 +177,7 @@ bool Window::create(QWidget* owner) {
     setMinimumSize(minimum.grownBy(QMargins(shadowMargin_, shadowMargin_, shadowMargin_, shadowMargin_)));
 
   wireControls();
+  prepareKeyboardAccess(root_);
   WindowRegistry::registerWindow(this);
   box->activate();
   sendNotify(QStringLiteral("windowinit"), QString(), this);
@@ -256,6 +261,30 @@ void Window::notify(const QString& type, const QString& sender) {
   } else if (sender == QLatin1String("btnMin")) {
     minimizeWindow();
   }
+}
+
+void Window::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    // What the window's close button does: a dialog's cancel, a report's
+    // close with its wait for the running request.
+    auto* closeButton = control<QAbstractButton>(QStringLiteral("btnClose"));
+    if (closeButton != nullptr && closeButton->isEnabled())
+      sendNotify(QStringLiteral("click"), closeButton->objectName(), closeButton);
+    else
+      requestClose();
+    event->accept();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+void Window::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (focusPlaced_ || root_ == nullptr) return;
+  focusPlaced_ = true;
+  // A control that already has the focus (given before the window showed) keeps it.
+  QWidget* focused = focusWidget();
+  if (focused == nullptr || focused == this || focused == root_) focusInitialControl(root_);
 }
 
 bool Window::onMessage(unsigned, quintptr) { return false; }

@@ -21,6 +21,13 @@
 // is on screen.
 // Its geometry gives the window size and its minimumSize the smallest size.
 //
+// Keyboard: every control is reached by Tab in the layout's order (see
+// keyboard_access.h); the window opens with the focus on the control its
+// root names by the dynamic property "initialFocus" (else the first one);
+// Esc does what a click on the window's "btnClose" does (or closes the
+// window when it has none). Screen readers get the toolkit's accessible
+// controls (accessibility.h).
+//
 // Modal loops nest: a dialog opened from a dialog runs its loop inside the
 // first one's. A window that closes ends the modal windows opened above it
 // (for the main window: every one), and a window that deletes itself on
@@ -141,6 +148,8 @@ class Window : public QWidget {
   void sendNotify(const QString& type, const QString& sender, QWidget* senderWidget = nullptr);
 
   bool event(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
@@ -179,6 +188,7 @@ class Window : public QWidget {
   int shadowMargin_ = 0;
   QPoint dragOffset_;
   bool dragging_ = false;
+  bool focusPlaced_ = false;
   QPointer<QEventLoop> modalLoop_;
   std::shared_ptr<MessageChannel> channel_;
   std::map<int, int> timers_;  // qt timer id -> caller id

@@ -134,6 +134,7 @@ void FavoritesView::buildRowWidget(QListWidgetItem* item) {
     }
   }
   row->setProperty(kStoredRecord, item->data(Qt::UserRole));
+  if (cells.size() > 1) RowFactory::nameButtons(row, cells[1]);
   row->setAccessibleName(item->data(Qt::AccessibleTextRole).toString());
   if (auto* stored = reinterpret_cast<const NameRecord*>(item->data(Qt::UserRole).value<quintptr>()))
     showSource(row, *stored);

@@ -448,7 +448,10 @@ void CMainFrame::openMenu(const QString& layoutFile) {
     post(kMenuCommand);
   });
   if (!menu_->isValid()) return;
-  menu_->popupAt(QCursor::pos() + QPoint(0, 10));
+  // Opened by keyboard (its button has the focus): below the button, not at the mouse.
+  QWidget* opener = focusWidget();
+  const bool byKeyboard = opener != nullptr && opener->hasFocus() && qobject_cast<QAbstractButton*>(opener) != nullptr;
+  menu_->popupAt(byKeyboard ? opener->mapToGlobal(QPoint(0, opener->height())) : QCursor::pos() + QPoint(0, 10));
 }
 
 void CMainFrame::menuCommand(const QString& item) {

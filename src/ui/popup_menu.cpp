@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "toolkit/keyboard_access.h"
 #include "toolkit/layout_loader.h"
 
 namespace norvane::ui {
@@ -21,6 +22,9 @@ PopupMenu::PopupMenu(const QString& layoutFile, QWidget* owner, Chosen chosen)
   box->addWidget(root);
   resize(root->size());
   setAccessibleName(root->accessibleName().isEmpty() ? QStringLiteral("菜单") : root->accessibleName());
+  // By keyboard: the items are Tab and arrow stops, Enter chooses, Esc closes.
+  toolkit::prepareKeyboardAccess(root);
+  root_ = root;
   for (QAbstractButton* item : root->findChildren<QAbstractButton*>()) {
     connect(item, &QAbstractButton::clicked, this, [this, item] {
       const QString name = item->objectName();
@@ -40,6 +44,7 @@ void PopupMenu::popupAt(const QPoint& globalPos) {
   move(pos);
   show();
   raise();
+  toolkit::focusInitialControl(root_);  // the first item, for the keyboard
 }
 
 }  // namespace norvane::ui

@@ -23,6 +23,7 @@ class PopupMenu : public QWidget {
 
  private:
   Chosen chosen_;
+  QWidget* root_ = nullptr;
   bool valid_ = false;
 };
 

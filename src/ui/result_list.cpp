@@ -85,6 +85,7 @@ void ResultList::searchFinished(ServiceStatus status) {
   paging_.current = 1;
   shown_ = query_.Names;
   relabel();
+  freshPage_ = true;
   fill();
   const int p = pages();
   if (QWidget* bar = window_.control(QString::fromLatin1(controls_.bar))) bar->setFixedWidth(pageBarWidth(p));
@@ -128,6 +129,7 @@ bool ResultList::goToPage(int page, bool force) {
     return false;
   }
   shown_ = query_.Names;
+  freshPage_ = true;
   fill();
   return true;
 }
@@ -262,12 +264,21 @@ void ResultList::fill() {
     if (auto* heart = row->findChild<QAbstractButton*>(QStringLiteral("ShouCang")))
       heart->setChecked(favorites_.contains(record));
     row->setProperty(kRecordIndex, i);
+    RowFactory::nameButtons(row, name);
     row->setAccessibleName(spoken.join(QLatin1Char(' ')));
     item->setData(Qt::AccessibleTextRole, row->accessibleName());
     showSource(row, record);
     item->setData(Qt::AccessibleDescriptionRole, row->accessibleDescription());
   }
-  view->scrollToTop();
+  // The keyboard's row stays where it was (a report opened from it has
+  // closed); a fresh page starts at its first row.
+  if (view->count() > 0 && (freshPage_ || view->currentRow() < 0 || view->currentRow() >= view->count()))
+    view->setCurrentRow(0);
+  freshPage_ = false;
+  if (view->currentRow() > 0)
+    view->scrollToItem(view->currentItem());
+  else
+    view->scrollToTop();
   view->setUpdatesEnabled(true);
 }
 

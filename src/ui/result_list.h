@@ -113,6 +113,7 @@ class ResultList : public reports::NamePageSource {
   FavoritesView& favorites_;
   Paging paging_;
   std::vector<NameRecord> shown_;  // the records of the rows shown
+  bool freshPage_ = false;         // the next fill shows a page not shown before
   std::thread worker_;
 };
 

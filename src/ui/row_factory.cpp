@@ -11,6 +11,9 @@
 namespace norvane::ui {
 namespace {
 
+// The action a row button names before the row's name.
+const char kButtonAction[] = "rowButtonAction";
+
 QWidget* copyWidget(const QWidget* from, QWidget* parent);
 
 void copyLayout(const QWidget* from, QWidget* to) {
@@ -50,6 +53,7 @@ QWidget* copyWidget(const QWidget* from, QWidget* parent) {
     copy->setChecked(button->isChecked());
     copy->setAutoExclusive(button->autoExclusive());
     copy->setFlat(button->isFlat());
+    copy->setAutoDefault(true);
     to = copy;
   } else {
     to = new QWidget(parent);
@@ -61,10 +65,13 @@ QWidget* copyWidget(const QWidget* from, QWidget* parent) {
   to->setMinimumSize(from->minimumSize());
   to->setMaximumSize(from->maximumSize());
   to->setSizePolicy(from->sizePolicy());
-  to->setFocusPolicy(from->focusPolicy());
+  // Row buttons are reached through their list, never by the window's Tab chain.
+  to->setFocusPolicy(qobject_cast<const QPushButton*>(from) != nullptr ? Qt::NoFocus : from->focusPolicy());
   if (from->testAttribute(Qt::WA_SetCursor)) to->setCursor(from->cursor());
   if (!from->toolTip().isEmpty()) to->setToolTip(from->toolTip());
   if (!from->accessibleName().isEmpty()) to->setAccessibleName(from->accessibleName());
+  if (auto* button = qobject_cast<const QPushButton*>(from))
+    to->setProperty(kButtonAction, button->accessibleName().isEmpty() ? button->text() : button->accessibleName());
   if (!from->styleSheet().isEmpty()) to->setStyleSheet(from->styleSheet());
   if (from->isHidden() && from->parentWidget() != nullptr) to->setVisible(false);
   copyLayout(from, to);
@@ -86,6 +93,14 @@ QWidget* RowFactory::build() {
   QWidget* row = copyWidget(prototype_.get(), nullptr);
   row->resize(prototype_->size());
   return row;
+}
+
+void RowFactory::nameButtons(QWidget* row, const QString& name) {
+  if (row == nullptr) return;
+  for (QPushButton* button : row->findChildren<QPushButton*>()) {
+    const QString action = button->property(kButtonAction).toString();
+    if (!action.isEmpty()) button->setAccessibleName(action + QLatin1Char(' ') + name);
+  }
 }
 
 }  // namespace norvane::ui

@@ -23,8 +23,15 @@ class RowFactory {
   ~RowFactory();
 
   // A new row widget (no parent yet), or nullptr when the template is
-  // missing or unreadable.
+  // missing or unreadable. Its buttons are clicked by Enter as by Space and
+  // stay out of the window's Tab chain: the list they are shown in leads
+  // the keyboard through the current row's buttons (toolkit::RowList).
   QWidget* build();
+
+  // Names the row's buttons for the name the row shows: each button's
+  // action (its accessible name in the template, else its caption) followed
+  // by the name, as "收藏 李秋宏", "查看 李秋宏".
+  static void nameButtons(QWidget* row, const QString& name);
 
  private:
   QString file_;

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -201,6 +202,41 @@ TEST_F(LoginDialogTest, LoginUsesTheNumberTheCodeWasSentTo) {
   EXPECT_TRUE(waitClosed());
   // Closing ended the countdown the request had started.
   EXPECT_FALSE(dlg.hasTimer(CNewRegDlg::kCountdownTimer));
+}
+
+TEST_F(LoginDialogTest, KeysAloneLogIn) {
+  // The dialog opens on the number; Tab leads to the code, the send button
+  // and the login button, Enter presses them.
+  QApplication::setActiveWindow(&dlg);
+  ASSERT_NE(dlg.focusWidget(), nullptr);
+  EXPECT_EQ(dlg.focusWidget()->objectName(), QStringLiteral("userMobile"));
+  QTest::keyClicks(dlg.focusWidget(), QStringLiteral("13800138000"));
+  auto tabTo = [this](const char* name) {
+    for (int i = 0; i < 12 && dlg.focusWidget() != nullptr; ++i) {
+      if (dlg.focusWidget()->objectName() == QLatin1String(name)) return true;
+      QTest::keyClick(dlg.focusWidget(), Qt::Key_Tab);
+    }
+    return dlg.focusWidget() != nullptr && dlg.focusWidget()->objectName() == QLatin1String(name);
+  };
+  ASSERT_TRUE(tabTo("btnSendVeryfyCode"));
+  QTest::keyClick(dlg.focusWidget(), Qt::Key_Return);
+  EXPECT_EQ(server.requestsTo("/sms/login/").size(), 1u);
+  ASSERT_TRUE(tabTo("verifyCode"));
+  QTest::keyClicks(dlg.focusWidget(), QStringLiteral("246810"));
+  ASSERT_TRUE(tabTo("btnMobileLogin"));
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(dlg.focusWidget())->text(QAccessible::Name), QStringLiteral("登 录"));
+  QTest::keyClick(dlg.focusWidget(), Qt::Key_Return);
+  EXPECT_EQ(dlg.loginResult().token, "tok-1");
+  EXPECT_TRUE(waitClosed());
+}
+
+TEST_F(LoginDialogTest, EscapeClosesAndTheDialogIsNamedByItsCaption) {
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(&dlg)->text(QAccessible::Name), QStringLiteral("登录"));
+  QApplication::setActiveWindow(&dlg);
+  ASSERT_NE(dlg.focusWidget(), nullptr);
+  QTest::keyClick(dlg.focusWidget(), Qt::Key_Escape);
+  EXPECT_TRUE(waitClosed());
+  EXPECT_TRUE(dlg.loginResult().token.empty());
 }
 
 TEST_F(LoginDialogTest, FailedLoginShowsTheStatusAndStaysOpen) {

@@ -15,6 +15,8 @@
 #include <QWebEngineView>
 
 #include <functional>
+
+#include <QRegularExpression>
 #include <memory>
 #include <ostream>
 #include <unistd.h>
@@ -146,6 +148,41 @@ TEST_F(ContentTest, EveryTemplateShowsItsPageDataAtBothWindowSizes) {
           << what << ": " << eval(QStringLiteral("document.documentElement.scrollWidth + ' > ' + window.innerWidth")).toStdString();
     }
   }
+}
+
+TEST_F(ContentTest, EveryPageReadsAloudWithHeadingsAndNamedPictures) {
+  // What a screen reader finds on each filled page: one page heading, a
+  // heading for every section, and a text for every picture (or the picture
+  // hidden where the text beside it says the same).
+  const QString audit = QStringLiteral(R"JS((function () {
+    var problems = [];
+    if (document.querySelectorAll('h1').length !== 1) problems.push('page headings: ' + document.querySelectorAll('h1').length);
+    document.querySelectorAll('section').forEach(function (s, i) {
+      if (!s.querySelector('h2, h3, h4')) problems.push('section ' + i + ' without a heading');
+    });
+    document.querySelectorAll('svg').forEach(function (g, i) {
+      if (g.closest('[aria-hidden="true"]')) return;
+      var label = (g.getAttribute('aria-label') || '').trim();
+      if (g.getAttribute('role') !== 'img' || label === '') problems.push('picture ' + i + ' without a text');
+    });
+    document.querySelectorAll('img').forEach(function (m, i) {
+      if (!m.hasAttribute('alt')) problems.push('image ' + i + ' without alt');
+    });
+    if (document.querySelectorAll('section').length === 0) problems.push('no sections');
+    return problems.join('; ');
+  })())JS");
+  for (const char* name : kPages) {
+    PageFixture f = fixture(QString::fromLatin1(name));
+    fill(f.templateName, f.arguments, name);
+    EXPECT_EQ(eval(audit), QString()) << name;
+  }
+  // A picture's text says what it shows, not only what it is.
+  PageFixture eight = fixture(QStringLiteral("baz"));
+  fill(eight.templateName, eight.arguments, "baz");
+  const QString labels = eval(QStringLiteral(
+      "Array.prototype.map.call(document.querySelectorAll('svg[role=img]'), function (g) {"
+      " return g.getAttribute('aria-label'); }).join('|')"));
+  EXPECT_TRUE(labels.contains(QRegularExpression(QStringLiteral("八字五行分布：木(\\d|缺)")))) << labels.toStdString();
 }
 
 // Appends `tail` to every text of a page-data value.

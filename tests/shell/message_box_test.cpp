@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QThread>
 #include <QLabel>
+#include <QTest>
 #include <QTimer>
 
 #include <atomic>
@@ -145,6 +147,50 @@ TEST_F(MessageBoxTest, ButtonsGiveSixOrSevenAndDesktopCloseKeepsSeven) {
     });
     EXPECT_EQ(dlg.showModal(nullptr), c.result);
     EXPECT_FALSE(dlg.isVisible());
+  }
+}
+
+TEST_F(MessageBoxTest, ScreenReaderHearsTheCaptionAndEveryButtonByName) {
+  auto dlg = built(0x04);
+  QAccessibleInterface* box = QAccessible::queryAccessibleInterface(dlg.get());
+  EXPECT_EQ(box->text(QAccessible::Name), QStringLiteral("caption"));
+  for (QAbstractButton* b : dlg->root()->findChildren<QAbstractButton*>()) {
+    const QString name = QAccessible::queryAccessibleInterface(b)->text(QAccessible::Name);
+    EXPECT_FALSE(name.isEmpty()) << b->objectName().toStdString();
+    if (!b->text().isEmpty() && b->text() != QStringLiteral("×")) EXPECT_EQ(name, b->text());
+  }
+  auto* captionClose = dlg->control(QStringLiteral("captionBar"))->findChild<QAbstractButton*>(QStringLiteral("btnClose"));
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(captionClose)->text(QAccessible::Name), QStringLiteral("关闭"));
+}
+
+TEST_F(MessageBoxTest, KeysAnswerTheBox) {
+  struct Case {
+    const char* how;
+    int flags;
+    int result;
+  };
+  // The box opens on 确定: Enter and Space say yes, Esc says no, Tab reaches 取消.
+  const Case cases[] = {{"enter", 0x04, 6}, {"space", 0x40, 6}, {"escape", 0x04, 7}, {"tab-enter", 0x04, 7}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.how);
+    CMessageDlg dlg(QStringLiteral("t"), QStringLiteral("c"), c.flags);
+    QString focusAtOpen;
+    QTimer::singleShot(50, &dlg, [&] {
+      QApplication::setActiveWindow(&dlg);
+      QWidget* at = dlg.focusWidget();
+      focusAtOpen = at != nullptr ? at->objectName() : QString();
+      if (at == nullptr) return dlg.close(-1);
+      const std::string how = c.how;
+      if (how == "enter") QTest::keyClick(at, Qt::Key_Return);
+      if (how == "space") QTest::keyClick(at, Qt::Key_Space);
+      if (how == "escape") QTest::keyClick(at, Qt::Key_Escape);
+      if (how == "tab-enter") {
+        QTest::keyClick(at, Qt::Key_Tab);
+        if (QWidget* next = dlg.focusWidget()) QTest::keyClick(next, Qt::Key_Return);
+      }
+    });
+    EXPECT_EQ(dlg.showModal(nullptr), c.result);
+    EXPECT_EQ(focusAtOpen, QStringLiteral("btnYes"));
   }
 }
 
