@@ -23,6 +23,8 @@ void CYunsiResultWnd::notify(const QString& type, const QString& sender) {
     loadTemplateEarly("yuns.html");
   } else if (type == QLatin1String("click") && sender == QLatin1String("btnClose")) {
     requestClose();  // the destructor waits for a running worker
+  } else if (type == QLatin1String("click")) {
+    handleExportClick(sender);
   }
 }
 
@@ -34,6 +36,10 @@ void CYunsiResultWnd::onReportResult(ServiceStatus status) {
   }
   showTemplate("yuns.html");
   showContentView();
+}
+
+ReportDocument CYunsiResultWnd::exportDocument() {
+  return fortuneReportDocument(query_, knowledgeDb(), exportDate());
 }
 
 void CYunsiResultWnd::onTemplateLoaded(const QString&) {

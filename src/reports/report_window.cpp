@@ -5,7 +5,9 @@
 #include <QMovie>
 #include <QStackedWidget>
 
+#include "platform/clock.h"
 #include "platform/folders.h"
+#include "reports/report_export.h"
 #include "reports/report_page_policy.h"
 #include "toolkit/skin_archive.h"
 #include "toolkit/web_view.h"
@@ -31,6 +33,8 @@ void ReportWindow::initReport(bool publishPath) {
   web_ = control<toolkit::WebView>(QStringLiteral("Webkit"));
   if (web_ != nullptr) restrictToContentFolder(web_, contentFolder());
   host_.setView(web_);
+  exporter_ = new ReportExporter(this, [this] { return exportDocument(); });
+  setExportEnabled(false);
 
   if (auto* image = control<QLabel>(QStringLiteral("loadingImage"))) {
     bool ok = false;
@@ -58,12 +62,36 @@ void ReportWindow::waitForWorker() {
   if (worker_.joinable()) worker_.join();
 }
 
+void ReportWindow::setExportEnabled(bool enabled) {
+  for (const char* name : {"btnExportPdf", "btnPrint"})
+    if (QWidget* button = control(QString::fromLatin1(name))) button->setEnabled(enabled);
+}
+
+bool ReportWindow::handleExportClick(const QString& sender) {
+  if (sender == QLatin1String("btnExportPdf")) {
+    if (exporter_ != nullptr && answerShown_ && !workerRunning()) exporter_->exportPdf();
+    return true;
+  }
+  if (sender == QLatin1String("btnPrint")) {
+    if (exporter_ != nullptr && answerShown_ && !workerRunning()) exporter_->print();
+    return true;
+  }
+  return false;
+}
+
+std::string ReportWindow::exportDate() {
+  const LocalDateTime now = systemClock().localNow();
+  return exportDateText(now.year, now.month, now.day);
+}
+
 void ReportWindow::showLoadingView() {
+  setExportEnabled(false);
   if (auto* tabs = control<QStackedWidget>(tabLayoutName_)) tabs->setCurrentIndex(0);
   if (gif_ != nullptr) gif_->start();
 }
 
 void ReportWindow::showContentView() {
+  setExportEnabled(true);
   if (auto* tabs = control<QStackedWidget>(tabLayoutName_)) tabs->setCurrentIndex(1);
   if (gif_ != nullptr) gif_->stop();
 }

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "data/knowledge_db.h"
+#include "reports/report_document.h"
 #include "reports/report_host.h"
 #include "service/transport.h"
 #include "toolkit/window.h"
@@ -21,6 +22,10 @@
 class QBuffer;
 class QMovie;
 class QStackedWidget;
+
+namespace norvane::reports {
+class ReportExporter;
+}
 
 namespace norvane::reports {
 
@@ -40,6 +45,10 @@ class ReportWindow : public toolkit::Window {
   KnowledgeDb& knowledgeDb() { return db_; }
   ReportHost& host() { return host_; }
   toolkit::WebView* webView() const { return web_; }
+  // The export and print of what the window shows (created with the report).
+  ReportExporter* exporter() const { return exporter_; }
+  // The document the export and the printer write, of the answer shown now.
+  virtual ReportDocument exportDocument() = 0;
 
  protected:
   ReportWindow(const QString& layoutFile, const QString& tabLayoutName, QWidget* parent);
@@ -52,6 +61,12 @@ class ReportWindow : public toolkit::Window {
   // Runs `request` on the worker thread; its status arrives as 1032. Must not
   // be called while a worker runs.
   void startWorker(std::function<ServiceStatus()> request);
+  // The export and print buttons ("btnExportPdf", "btnPrint"); true when
+  // `sender` was one of them.
+  bool handleExportClick(const QString& sender);
+  // Today's date as the footer of an export shows it.
+  static std::string exportDate();
+
   // Waits until the worker (if any) has finished.
   void waitForWorker();
 
@@ -82,12 +97,14 @@ class ReportWindow : public toolkit::Window {
   KnowledgeDb db_;
   ReportHost host_;
   toolkit::WebView* web_ = nullptr;
+  ReportExporter* exporter_ = nullptr;
   std::thread worker_;
   enum class EarlyLoad { None, Loading, Loaded };
   EarlyLoad early_ = EarlyLoad::None;
   QString earlyUrl_;
-  bool answerShown_ = false;
-  bool closeRequested_ = false;  // an answer arriving after the close is dropped  // pages are filled only once an answer has been shown
+  bool answerShown_ = false;  // pages are filled only once an answer has been shown
+  void setExportEnabled(bool enabled);
+  bool closeRequested_ = false;  // an answer arriving after the close is dropped
   QBuffer* gifBytes_ = nullptr;
   QMovie* gif_ = nullptr;
 };
