@@ -15,6 +15,7 @@ namespace norvane::ui {
 namespace {
 const char kStoredRecord[] = "storedRecord";
 const int kCellsRole = Qt::UserRole + 1;
+const int kChosenRole = Qt::UserRole + 2;  // the row's check box is ticked (kept while the row has no widget)
 // Rows get their widgets when they come into view; these first ones at once.
 const int kEagerRows = 40;
 }
@@ -98,6 +99,18 @@ void FavoritesView::removeRowOf(const QWidget* button) {
   if (const NameRecord* stored = recordOfRow(button)) removeEqual(*stored);
 }
 
+std::vector<NameRecord> FavoritesView::chosenRecords() const {
+  std::vector<NameRecord> chosen;
+  QListWidget* view = list();
+  if (view == nullptr) return chosen;
+  for (int row = 0; row < view->count(); ++row) {
+    QListWidgetItem* item = view->item(row);
+    if (!item->data(kChosenRole).toBool()) continue;
+    if (auto* stored = reinterpret_cast<const NameRecord*>(item->data(Qt::UserRole).value<quintptr>())) chosen.push_back(*stored);
+  }
+  return chosen;
+}
+
 bool FavoritesView::persist() {
   if (store_.save(path_)) return true;
   DebugTrace("favourites: could not write %s; kept in memory until the next save\n", path_.c_str());
@@ -133,6 +146,11 @@ void FavoritesView::buildRowWidget(QListWidgetItem* item) {
   }
   row->setProperty(kStoredRecord, item->data(Qt::UserRole));
   row->setAccessibleName(item->data(Qt::AccessibleTextRole).toString());
+  if (auto* choose = row->findChild<QAbstractButton*>(QStringLiteral("XuanZe"))) {
+    choose->setChecked(item->data(kChosenRole).toBool());
+    if (cells.size() > 1) choose->setAccessibleName(QStringLiteral("选择%1对比").arg(cells[1]));
+    QObject::connect(choose, &QAbstractButton::toggled, &window_, [item](bool on) { item->setData(kChosenRole, on); });
+  }
   for (auto* button : row->findChildren<QAbstractButton*>()) {
     QObject::connect(button, &QAbstractButton::clicked, &window_, [this, button] {
       if (onRowButton) onRowButton(button);
