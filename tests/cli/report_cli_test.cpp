@@ -17,7 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Run {
+struct CommandRun {
   int exit = -1;
   std::string out;
 };
@@ -31,11 +31,11 @@ class ReportCliTest : public ::testing::Test {
   }
 
   // The command with a clean environment: no display, its own data folder.
-  Run cli(const std::string& args, bool toStdout = true) {
+  CommandRun cli(const std::string& args, bool toStdout = true) {
     std::string command = "env -i PATH=/usr/bin:/bin HOME='" + home_.path() + "' XDG_CONFIG_HOME='" +
                           home_.file("config") + "' QTWEBENGINE_CHROMIUM_FLAGS=--disable-dev-shm-usage '" +
                           std::string(NORVANE_BIN_DIR) + "/norvane-cli' " + args + (toStdout ? " 2>/dev/null" : " 2>&1");
-    Run r;
+    CommandRun r;
     if (FILE* pipe = popen(command.c_str(), "r")) {
       char buffer[4096];
       std::size_t n;
@@ -75,13 +75,13 @@ class ReportCliTest : public ::testing::Test {
 };
 
 TEST_F(ReportCliTest, WritesTheNameReportWithTheAnalysisTexts) {
-  Run analysis = cli("analyse" + birth_);
+  CommandRun analysis = cli("analyse" + birth_);
   ASSERT_EQ(analysis.exit, 0) << analysis.out;
   Json::Value data;
   ASSERT_TRUE(parseJson(analysis.out, data)) << analysis.out;
 
   const std::string pdf = home_.file("欧阳明轩.pdf");
-  Run report = cli("report" + birth_ + " --pdf '" + pdf + "'", false);
+  CommandRun report = cli("report" + birth_ + " --pdf '" + pdf + "'", false);
   ASSERT_EQ(report.exit, 0) << report.out;
   EXPECT_NE(report.out.find("\"reportPages\" : 7"), std::string::npos) << report.out;
   EXPECT_GE(pages(pdf), 7);
@@ -102,19 +102,19 @@ TEST_F(ReportCliTest, WritesTheNameReportWithTheAnalysisTexts) {
 
 TEST_F(ReportCliTest, NicknameAndFortuneReportsAndFailures) {
   const std::string nick = home_.file("nick.pdf");
-  Run n = cli("report --nickname --surname 李 --name 小宝 --gender 2 --birthday '2021-5-3 07:05' --county 110101 --pdf '" +
+  CommandRun n = cli("report --nickname --surname 李 --name 小宝 --gender 2 --birthday '2021-5-3 07:05' --county 110101 --pdf '" +
               nick + "'", false);
   ASSERT_EQ(n.exit, 0) << n.out;
   EXPECT_NE(text(nick).find("小名分析"), std::string::npos);
 
   const std::string fortune = home_.file("fortune.pdf");
-  Run f = cli("report --fortune --surname 李 --name 白 --pdf '" + fortune + "'", false);
+  CommandRun f = cli("report --fortune --surname 李 --name 白 --pdf '" + fortune + "'", false);
   ASSERT_EQ(f.exit, 0) << f.out;
   EXPECT_NE(text(fortune).find("李白·姓名运势·导出于"), std::string::npos);
 
   // A folder that cannot be written: a message and no file.
   test::writeFile(home_.file("file"), "x");
-  Run bad = cli("report --fortune --surname 李 --name 白 --pdf '" + home_.file("file") + "/x.pdf'", false);
+  CommandRun bad = cli("report --fortune --surname 李 --name 白 --pdf '" + home_.file("file") + "/x.pdf'", false);
   EXPECT_EQ(bad.exit, 1);
   EXPECT_NE(bad.out.find("cannot write"), std::string::npos) << bad.out;
 
@@ -122,7 +122,7 @@ TEST_F(ReportCliTest, NicknameAndFortuneReportsAndFailures) {
   EXPECT_EQ(cli("report --fortune --nickname --surname 李 --name 白 --pdf x.pdf").exit, 2);
   EXPECT_EQ(cli("report --fortune --surname 李 --name 白").exit, 2);
   EXPECT_EQ(cli("report --fortune=1 --surname 李 --name 白 --pdf x.pdf").exit, 2);
-  Run help = cli("report --help");
+  CommandRun help = cli("report --help");
   EXPECT_EQ(help.exit, 0);
   EXPECT_NE(help.out.find("--pdf FILE"), std::string::npos) << help.out;
 }
