@@ -189,7 +189,16 @@ double timedComparison(const std::vector<norvane::NameRecord>& names, bool photo
   w->show();
   const bool filled = waitUntil([&] { return !w->host().lastScript().isEmpty(); }) && waitForScriptsToRun(*w);
   const double ms = static_cast<double>(t.nsecsElapsed()) / 1e6;
-  if (filled && photograph) shoot(QStringLiteral("compare-4"));
+  if (filled && photograph) {
+    shoot(QStringLiteral("compare-4"));
+    bool finished = false;
+    auto c = QObject::connect(w->exporter(), &norvane::reports::ReportExporter::finished, [&](bool) { finished = true; });
+    w->control<QAbstractButton>(QStringLiteral("btnExportPdf"))->click();
+    waitUntil([&] { return finished; });
+    QObject::disconnect(c);
+    if (!w->exporter()->lastFile().isEmpty())
+      QFile::copy(w->exporter()->lastFile(), shotsDir + QStringLiteral("/compare-4.pdf"));
+  }
   delete w;
   return filled ? ms : -1;
 }
@@ -335,6 +344,12 @@ int main(int argc, char** argv) {
 
   {
     // The comparison of four names, their analyses in the cache.
+    const QString pdfFolder = QString::fromStdString(dataFolder) + QStringLiteral("/pdf-compare");
+    QDir().mkpath(pdfFolder);
+    BenchDialogs dialogs(pdfFolder);
+    norvane::reports::setExportDialogs(&dialogs);
+    norvane::toolkit::RecordingMessagePresenter messages;
+    norvane::toolkit::ScopedMessagePresenter scoped(&messages);
     std::vector<norvane::NameRecord> four;
     const char* given[] = {"明轩", "子涵", "浩然", "思远"};
     for (const char* g : given) {
@@ -352,6 +367,7 @@ int main(int argc, char** argv) {
     }
     std::printf("comparison of four names, open to filled: first %.0f ms\n", first);
     printStats("comparison of four, later", times, "goal <= 200");
+    norvane::reports::setExportDialogs(nullptr);
   }
 
   if (!shotsDir.isEmpty()) {

@@ -54,7 +54,6 @@ class DocumentRenderer : public QObject {
   toolkit::WebView* view();
 
   std::unique_ptr<toolkit::WebView> view_;
-  bool loaded_ = false;
   bool busy_ = false;
   QMetaObject::Connection loadConnection_;
 };
