@@ -42,7 +42,11 @@ QPageLayout printPageLayout() {
 
 DocumentRenderer::DocumentRenderer(QObject* parent) : QObject(parent) {}
 
-DocumentRenderer::~DocumentRenderer() = default;
+DocumentRenderer::~DocumentRenderer() {
+  // The view answers pending script calls as it goes; they still find this
+  // object whole.
+  view_.reset();
+}
 
 toolkit::WebView* DocumentRenderer::view() {
   if (view_ == nullptr) {

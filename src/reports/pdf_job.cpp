@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QLoggingCategory>
 #include <QTimer>
 
 #include <unistd.h>
@@ -25,6 +26,11 @@ void startHeadlessApplication(const char* name) {
   // own template under the content-folder rules, with no network.
   if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  // The engine tells of its graphics set-up and of the missing GL of an
+  // offscreen run on standard error; a command's errors are its own lines
+  // there, so that talk is heard only while NORVANE_TRACE is set.
+  if (qEnvironmentVariableIsEmpty("NORVANE_TRACE"))
+    QLoggingCategory::setFilterRules(QStringLiteral("default.warning=false\nqt.webenginecontext=false"));
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   static QByteArray program(name);
   static int argc = 1;

@@ -108,16 +108,16 @@ void ReportExporter::fail(const char* key, const QString& detail) {
 
 void ReportExporter::exportPdf() {
   if (busy()) return;
-  const ReportDocument probe = source_();
-  const QString suggested = QDir(documentsFolder()).filePath(QString::fromStdString(suggestedPdfName(probe)));
+  const ReportDocument document = source_();
+  const QString suggested = QDir(documentsFolder()).filePath(QString::fromStdString(suggestedPdfName(document)));
   const QString path = exportDialogs().askPdfPath(owner_, suggested);
   if (path.isEmpty()) return;  // cancelled: nothing to do, nothing to say
-  exportTo(path);
+  exportTo(path, document);
 }
 
-void ReportExporter::exportTo(const QString& path) {
+void ReportExporter::exportTo(const QString& path, const ReportDocument& document) {
   QPointer<ReportExporter> self(this);
-  renderer().renderPdf(source_(), [self, path](const QByteArray& pdf, const QString& error) {
+  renderer().renderPdf(document, [self, path](const QByteArray& pdf, const QString& error) {
     if (self == nullptr) return;  // the window went away meanwhile
     if (pdf.isEmpty()) {
       self->fail("PdfRenderFail", error);
@@ -136,15 +136,16 @@ void ReportExporter::exportTo(const QString& path) {
 
 void ReportExporter::print() {
   if (busy()) return;
+  const ReportDocument document = source_();
   auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
   printer->setPageLayout(printPageLayout());
-  printer->setDocName(QString::fromStdString(suggestedPdfName(source_())));
+  printer->setDocName(QString::fromStdString(suggestedPdfName(document)));
   if (!exportDialogs().askPrinter(owner_, *printer)) return;
   // The engine paints each sheet as an image at the printer's resolution:
   // 300 dpi keeps text sharp on paper, where 1200 dpi takes a minute or more.
   if (printer->resolution() > kPrintDpi) printer->setResolution(kPrintDpi);
   QPointer<ReportExporter> self(this);
-  renderer().print(source_(), printer.get(), [self, printer](const QString& error) {
+  renderer().print(document, printer.get(), [self, printer](const QString& error) {
     if (self == nullptr) return;
     if (!error.isEmpty()) {
       self->fail("PrintFail", error);

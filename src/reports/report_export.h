@@ -67,7 +67,7 @@ class ReportExporter : public QObject {
   void finished(bool ok);
 
  private:
-  void exportTo(const QString& path);
+  void exportTo(const QString& path, const ReportDocument& document);
   void fail(const char* key, const QString& detail);
   DocumentRenderer& renderer();
 
