@@ -1,5 +1,6 @@
 #include "reports/report_export.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -91,7 +92,9 @@ int showMessageWith(const char* key, const QString& argument, QWidget* owner, in
 ReportExporter::ReportExporter(QWidget* owner, DocumentSource source)
     : QObject(owner), owner_(owner), source_(std::move(source)) {}
 
-ReportExporter::~ReportExporter() = default;
+ReportExporter::~ReportExporter() {
+  if (rendering_) QApplication::restoreOverrideCursor();  // the window went while a document was rendered
+}
 
 DocumentRenderer& ReportExporter::renderer() {
   if (renderer_ == nullptr) renderer_ = new DocumentRenderer(this);
@@ -99,6 +102,16 @@ DocumentRenderer& ReportExporter::renderer() {
 }
 
 bool ReportExporter::busy() const { return renderer_ != nullptr && renderer_->busy(); }
+
+void ReportExporter::setBusy(bool busy) {
+  if (busy == rendering_) return;
+  rendering_ = busy;
+  if (busy)
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  else
+    QApplication::restoreOverrideCursor();
+  emit busyChanged(busy);
+}
 
 void ReportExporter::fail(const char* key, const QString& detail) {
   DebugTrace("report export: %s: %s\n", key, detail.toUtf8().constData());
@@ -117,8 +130,10 @@ void ReportExporter::exportPdf() {
 
 void ReportExporter::exportTo(const QString& path, const ReportDocument& document) {
   QPointer<ReportExporter> self(this);
+  setBusy(true);
   renderer().renderPdf(document, [self, path](const QByteArray& pdf, const QString& error) {
     if (self == nullptr) return;  // the window went away meanwhile
+    self->setBusy(false);
     if (pdf.isEmpty()) {
       self->fail("PdfRenderFail", error);
       return;
@@ -145,8 +160,10 @@ void ReportExporter::print() {
   // 300 dpi keeps text sharp on paper, where 1200 dpi takes a minute or more.
   if (printer->resolution() > kPrintDpi) printer->setResolution(kPrintDpi);
   QPointer<ReportExporter> self(this);
+  setBusy(true);
   renderer().print(document, printer.get(), [self, printer](const QString& error) {
     if (self == nullptr) return;
+    self->setBusy(false);
     if (!error.isEmpty()) {
       self->fail("PrintFail", error);
       return;

@@ -65,16 +65,21 @@ class ReportExporter : public QObject {
  signals:
   // An export or a print has ended (after its message); `ok` when it succeeded.
   void finished(bool ok);
+  // Rendering has started (true) or ended (false): the window's buttons
+  // rest meanwhile.
+  void busyChanged(bool busy);
 
  private:
   void exportTo(const QString& path, const ReportDocument& document);
   void fail(const char* key, const QString& detail);
+  void setBusy(bool busy);
   DocumentRenderer& renderer();
 
   QPointer<QWidget> owner_;
   DocumentSource source_;
   DocumentRenderer* renderer_ = nullptr;
   QString lastFile_;
+  bool rendering_ = false;  // the wait cursor is up
 };
 
 // Shows the message of `key` (section "Message") with its one "%s" filled by

@@ -34,6 +34,7 @@ void ReportWindow::initReport(bool publishPath) {
   if (web_ != nullptr) restrictToContentFolder(web_, contentFolder());
   host_.setView(web_);
   exporter_ = new ReportExporter(this, [this] { return exportDocument(); });
+  connect(exporter_, &ReportExporter::busyChanged, this, [this](bool busy) { setExportEnabled(!busy); });
   setExportEnabled(false);
 
   if (auto* image = control<QLabel>(QStringLiteral("loadingImage"))) {

@@ -189,8 +189,12 @@ class ReportExportTest : public ::testing::Test {
   static bool clickAndWait(ReportWindow& w, const char* button, bool* ok = nullptr) {
     bool finished = false, success = false;
     auto c = QObject::connect(w.exporter(), &ReportExporter::finished, [&](bool s) { finished = true; success = s; });
-    w.control<QAbstractButton>(QString::fromLatin1(button))->click();
+    auto* clicked = w.control<QAbstractButton>(QString::fromLatin1(button));
+    clicked->click();
+    // While the document is rendered the buttons rest; afterwards they work again.
+    EXPECT_TRUE(finished || !clicked->isEnabled());
     const bool done = waitUntil([&] { return finished; });
+    EXPECT_TRUE(clicked->isEnabled());
     QObject::disconnect(c);
     if (ok != nullptr) *ok = success;
     return done;
