@@ -93,8 +93,18 @@
     window.SetData = setData || function () { R.errors.push('no page script for ' + name); };
   }
 
+  // Cards up to about half a sheet are kept whole on one sheet, so no
+  // heading stays behind alone at a sheet's foot; longer ones flow on, so no
+  // sheet is left nearly empty. The host lays the page out as wide as a
+  // sheet's text column, so the heights measured here are the printed ones.
+  var KEEP_WHOLE_PX = 480;
+
   function end() {
     R.root = null;
+    var cards = document.querySelectorAll('.print-page .card');
+    for (var i = 0; i < cards.length; i++) {
+      if (cards[i].getBoundingClientRect().height <= KEEP_WHOLE_PX) cards[i].classList.add('print-keep');
+    }
     window.PrintReport.ready = false;
     var done = function () { window.PrintReport.ready = true; };
     if (document.fonts && document.fonts.ready) document.fonts.ready.then(done, done); else done();

@@ -15,6 +15,8 @@
 namespace norvane::reports {
 namespace {
 
+constexpr int kSheetWidthPx = 695;   // 210 mm − 2 × 13 mm
+constexpr int kSheetHeightPx = 1017;  // 297 mm − 12 mm − 6 mm − the 10 mm footer space
 constexpr int kReadyPolls = 100;  // × 10 ms: fonts are local, so this is never reached in practice
 
 QString literal(const std::string& utf8) { return jsStringLiteral(QString::fromStdString(utf8)); }
@@ -50,11 +52,14 @@ DocumentRenderer::~DocumentRenderer() {
 
 toolkit::WebView* DocumentRenderer::view() {
   if (view_ == nullptr) {
-    // Never shown: the engine lays the page out for print without a window.
+    // Shown off the screen, as wide as a sheet's text column (A4 less the
+    // side margins at 96 dpi), so that what the print page measures before
+    // printing is what the sheet will hold.
     view_ = std::make_unique<toolkit::WebView>();
     view_->setAttribute(Qt::WA_DontShowOnScreen);
-    view_->resize(794, 1123);
+    view_->resize(kSheetWidthPx, kSheetHeightPx);
     restrictToContentFolder(view_.get(), contentFolder());
+    view_->show();
   }
   return view_.get();
 }
@@ -143,9 +148,6 @@ void DocumentRenderer::print(const ReportDocument& document, QPrinter* printer, 
           done(ok ? QString() : QStringLiteral("the printer did not take the document"));
         });
         printer->setPageLayout(printPageLayout());
-        // Printing paints through the view's render widget, which exists only
-        // once the view is shown; it is shown off the screen.
-        view()->show();
         engineView->print(printer);
       },
       failed);
