@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QLabel>
 #include <QListWidget>
+#include <QPersistentModelIndex>
 #include <QScrollBar>
 
 #include "data/favorites_store.h"
@@ -149,7 +150,12 @@ void FavoritesView::buildRowWidget(QListWidgetItem* item) {
   if (auto* choose = row->findChild<QAbstractButton*>(QStringLiteral("XuanZe"))) {
     choose->setChecked(item->data(kChosenRole).toBool());
     if (cells.size() > 1) choose->setAccessibleName(QStringLiteral("选择%1对比").arg(cells[1]));
-    QObject::connect(choose, &QAbstractButton::toggled, &window_, [item](bool on) { item->setData(kChosenRole, on); });
+    // The choice is kept by the row's model index, which forgets a removed row.
+    QPersistentModelIndex index(view->model()->index(view->row(item), 0));
+    QAbstractItemModel* model = view->model();
+    QObject::connect(choose, &QAbstractButton::toggled, choose, [model, index](bool on) {
+      if (index.isValid()) model->setData(index, on, kChosenRole);
+    });
   }
   for (auto* button : row->findChildren<QAbstractButton*>()) {
     QObject::connect(button, &QAbstractButton::clicked, &window_, [this, button] {
