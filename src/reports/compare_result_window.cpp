@@ -9,7 +9,7 @@ namespace norvane::reports {
 CCompareResultWnd::CCompareResultWnd(std::vector<NameRecord> records, QWidget* parent)
     : ReportWindow(QStringLiteral("compareResult.xml"), QStringLiteral("tabMain"), parent), records_(std::move(records)) {
   for (const NameRecord& r : records_) {
-    auto query = std::make_unique<AnalysisQuery>(Endpoint::NameAnalysis);
+    auto query = std::make_shared<AnalysisQuery>(Endpoint::NameAnalysis);
     query->Xing = r.Xing;
     query->Ming = r.Ming;
     query->Birthday = r.Birthday;
@@ -20,7 +20,8 @@ CCompareResultWnd::CCompareResultWnd(std::vector<NameRecord> records, QWidget* p
   }
 }
 
-CCompareResultWnd::~CCompareResultWnd() { waitForWorker(); }
+// A request still running keeps the shared queries alive (ReportWindow).
+CCompareResultWnd::~CCompareResultWnd() = default;
 
 void CCompareResultWnd::notify(const QString& type, const QString& sender) {
   if (type == QLatin1String("windowinit")) {
@@ -31,8 +32,8 @@ void CCompareResultWnd::notify(const QString& type, const QString& sender) {
     }
     // The queries are filled on this thread; the worker only runs them, one
     // after the other, and stops at the first failure.
-    startWorker([this] {
-      for (auto& query : queries_) {
+    startWorker([queries = queries_] {
+      for (const auto& query : queries) {
         ServiceStatus status = query->run();
         if (status != kStatusOk) return status;
       }
@@ -41,7 +42,7 @@ void CCompareResultWnd::notify(const QString& type, const QString& sender) {
     loadTemplateEarly("compare.html");
   } else if (type == QLatin1String("click")) {
     if (sender == QLatin1String("btnClose")) {
-      requestClose();  // the destructor waits for a running worker
+      requestClose();  // at once: a running request finishes on its own
     } else {
       handleExportClick(sender);
     }

@@ -30,7 +30,9 @@ class CCompareResultWnd : public ReportWindow {
 
  private:
   std::vector<NameRecord> records_;
-  std::vector<std::unique_ptr<AnalysisQuery>> queries_;
+  // Shared with the running request, which keeps them alive when the window
+  // goes first; read after 1032.
+  std::vector<std::shared_ptr<AnalysisQuery>> queries_;
   std::vector<ComparedName> compared_;
   Json::Value data_;
 };

@@ -9,6 +9,7 @@
 #include "platform/folders.h"
 #include "reports/report_export.h"
 #include "reports/report_page_policy.h"
+#include "toolkit/message_channel.h"
 #include "toolkit/skin_archive.h"
 #include "toolkit/web_view.h"
 
@@ -20,9 +21,9 @@ ReportWindow::ReportWindow(const QString& layoutFile, const QString& tabLayoutNa
 }
 
 ReportWindow::~ReportWindow() {
-  // Subclasses wait in their own destructors, before their request objects
-  // go; this is the last guard for the thread object itself.
-  waitForWorker();
+  // A request still running keeps its query alive itself and ends on its
+  // own; its answer is dropped (the window's message channel is closed).
+  worker_.release();
 }
 
 void ReportWindow::initReport(bool publishPath) {
@@ -52,16 +53,14 @@ void ReportWindow::initReport(bool publishPath) {
 }
 
 void ReportWindow::startWorker(std::function<ServiceStatus()> request) {
-  if (worker_.joinable()) return;  // callers serialise; never two threads on one request
-  worker_ = std::thread([this, request = std::move(request)] {
+  if (worker_.held()) return;  // callers serialise; never two threads on one request
+  worker_.start([channel = messageChannel(), request = std::move(request)] {
     ServiceStatus status = request();
-    post(kMessageReportResult, static_cast<quintptr>(static_cast<unsigned>(status)));
+    channel->post(kMessageReportResult, static_cast<quintptr>(static_cast<unsigned>(status)));
   });
 }
 
-void ReportWindow::waitForWorker() {
-  if (worker_.joinable()) worker_.join();
-}
+void ReportWindow::waitForWorker() { worker_.join(); }
 
 void ReportWindow::setExportEnabled(bool enabled) {
   for (const char* name : {"btnExportPdf", "btnPrint"})
