@@ -11,7 +11,16 @@
 #include <QPrinter>
 #include <QStackedWidget>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include <csignal>
 #include <cstdio>
@@ -20,6 +29,7 @@
 
 #include "platform/clock.h"
 #include "platform/utf8.h"
+#include "platform/worker_thread.h"
 #include "reports/compare_result_window.h"
 #include "reports/name_report_window.h"
 #include "reports/nickname_report_window.h"
@@ -105,6 +115,53 @@ PdfFacts readPdf(const std::string& path) {
 const std::string kHostile =
     "他说\"好\"，it's \\ 反斜杠 </script><script>window.__pwned = 1;</script>"
     "<img src=x onerror=\"window.__pwned = 2\"> 第一行";
+
+// A service that takes a connection and holds it until the test lets it go,
+// then closes it: a request sent to it runs until then and then fails.
+class PausingService {
+ public:
+  PausingService() {
+    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::listen(fd_, 8);
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
+    port_ = ntohs(a.sin_port);
+    thread_ = std::thread([this] {
+      while (!stop_) {
+        pollfd p{fd_, POLLIN, 0};
+        if (::poll(&p, 1, 50) <= 0) continue;
+        int c = ::accept(fd_, nullptr, nullptr);
+        if (c < 0) continue;
+        ++accepted_;
+        while (!released_ && !stop_) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ::close(c);
+        ++answered_;
+      }
+    });
+  }
+  ~PausingService() {
+    stop_ = true;
+    thread_.join();
+    ::close(fd_);
+  }
+  std::string origin() const { return "http://127.0.0.1:" + std::to_string(port_); }
+  void release() { released_ = true; }
+  int answered() const { return answered_; }
+  int accepted() const { return accepted_; }
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> released_{false};
+  std::atomic<int> answered_{0};
+  std::atomic<int> accepted_{0};
+  std::thread thread_;
+};
 
 // The dialogs of the tests: the save dialog answers with a chosen path (and
 // remembers what it was offered), the print dialog sends to a PDF file.
@@ -427,6 +484,27 @@ TEST_F(ReportExportTest, ComparisonRefusesWithAMessage) {
   ASSERT_TRUE(waitUntil([&] { return w.isClosing() || !w.isVisible(); }));
   EXPECT_EQ(messages_.calls().back().flags, 0x10);
   EXPECT_TRUE(w.comparisonData().isNull());
+}
+
+TEST_F(ReportExportTest, ComparisonClosedWhileItsAnalysesRunGoesAtOnce) {
+  // The second name is not cached, so its request waits on the service; the
+  // window goes meanwhile and the request's late answer finds nobody.
+  PausingService pausing;
+  ServiceEndpoints::initialize(program_.path(), data_.path(), pausing.origin());
+  ProgramFolder = program_.path();
+  seedAnalysis(named("明轩"), analysisOf(named("明轩")), false);
+  auto* w = new CCompareResultWnd({named("明轩"), named("慢答")});
+  ASSERT_TRUE(w->create());
+  w->show();
+  ASSERT_TRUE(w->workerRunning());
+  ASSERT_TRUE(waitUntil([&] { return pausing.accepted() > 0; })) << "the request never reached the service";
+  delete w;
+  EXPECT_EQ(pausing.answered(), 0) << "the window went without waiting for the service";
+  pausing.release();
+  // The request now ends on its own; its answer finds no window to report to.
+  EXPECT_TRUE(waitForUnfinishedWork(std::chrono::seconds(30)));
+  waitUntil([] { return false; }, 200);
+  EXPECT_TRUE(messages_.calls().empty()) << "no message for a window that is gone";
 }
 
 }  // namespace
