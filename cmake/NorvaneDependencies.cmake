@@ -24,6 +24,6 @@ target_link_libraries(norvane_httplib INTERFACE PkgConfig::CPPHTTPLIB Threads::T
 target_compile_definitions(PkgConfig::SQLCIPHER INTERFACE SQLITE_HAS_CODEC)
 
 if(NORVANE_BUILD_GUI)
-  find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Network WebEngineWidgets WebChannel UiTools Test DBus)
+  find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Network WebEngineWidgets WebChannel UiTools Test DBus PrintSupport)
   set(CMAKE_AUTOMOC ON)
 endif()

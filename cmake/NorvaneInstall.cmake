@@ -25,6 +25,7 @@ configure_file(${CMAKE_SOURCE_DIR}/resources/oem.ini ${NORVANE_BIN_DIR}/oem.ini 
 set(norvane_programs norvane-cli norvane-refservice)
 if(NORVANE_BUILD_GUI)
   list(PREPEND norvane_programs norvane)
+  list(APPEND norvane_programs norvane-cli-report)  # norvane-cli's report command
 endif()
 install(TARGETS ${norvane_programs} RUNTIME DESTINATION ${NORVANE_INSTALL_PROGRAM_DIR})
 install(FILES ${NORVANE_BIN_DIR}/oem.ini ${NORVANE_BIN_DIR}/local.dat

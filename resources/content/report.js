@@ -141,7 +141,9 @@
   // The page frame: a header with the page title and the main area. Pages of
   // one or two sections ask for `single`: one centred column at every width.
   function page(title, subtitle, single) {
-    var body = document.body;
+    // The printed document gathers several pages in one: each fills its own
+    // part of it (Report.root) instead of the whole body.
+    var body = window.Report.root || document.body;
     while (body.firstChild) body.removeChild(body.firstChild);
     var head = el('header', 'page-head');
     head.appendChild(el('h1', null, title));
@@ -472,6 +474,8 @@
     errors: errors,
     // The arguments of the last SetData call, as the page received them.
     received: [],
+    // Where page() builds the page; the body unless a printed document says otherwise.
+    root: null,
     isObject: isObject,
     get: get,
     path: path,

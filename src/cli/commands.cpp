@@ -131,6 +131,14 @@ int clearCache(const Options&, std::ostream& out, std::ostream& err) {
   return kExitOk;
 }
 
+// Without the window program's libraries there is no web engine to lay the
+// report out.
+int reportNotAvailable(const Options&, std::ostream&, std::ostream& err) {
+  err << "norvane-cli report: not available in this build (it was built without the window "
+         "program, whose web engine writes the report)\n";
+  return kExitFailure;
+}
+
 bool wantsHelp(const std::vector<std::string>& args) {
   for (const std::string& a : args)
     if (a == "--help" || a == "-h") return true;
@@ -173,8 +181,25 @@ const std::vector<Command>& commands() {
       {"login", "login --mobile 13800138000   (then type the code sent by SMS)", {"mobile"},
        &loginCommand},
       {"logout", "logout", {}, &logoutCommand},
+      {"report", kReportSynopsis, reportOptions(), &reportNotAvailable, nullptr, reportFlags()},
   };
   return table;
+}
+
+const char* const kReportSynopsis =
+    "report --surname 欧阳 --name 明 --gender 1|2 --birthday \"2020-2-8 09:05\"\n"
+    "        --county ID | --longitude DEGREES [--city-id ID] --pdf FILE\n"
+    "        [--nickname]   the nickname report instead of the name report\n"
+    "        [--fortune]    the fortune of the name (needs only --surname and --name)";
+
+const OptionNames& reportOptions() {
+  static const OptionNames names = withBirth({"name", "pdf"});
+  return names;
+}
+
+const OptionNames& reportFlags() {
+  static const OptionNames flags = {"nickname", "fortune"};
+  return flags;
 }
 
 std::string usageText() {
@@ -196,7 +221,8 @@ std::string usageText() {
   return text;
 }
 
-int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           const std::vector<Command>& extra) {
   if (args.empty()) {
     err << usageText();
     return kExitUsage;
@@ -208,6 +234,8 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   }
   const Command* command = nullptr;
   for (const Command& c : commands())
+    if (name == c.name) command = &c;
+  for (const Command& c : extra)
     if (name == c.name) command = &c;
   if (command == nullptr) {
     err << "norvane-cli: unknown command \"" << name << "\"\n\n" << usageText();
@@ -221,7 +249,7 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   }
   Options options;
   std::string error;
-  if (!parseOptions(rest, command->options, options, error))
+  if (!parseOptions(rest, command->options, options, error, command->flags))
     return usageError(err, command->name, error);
 
   ServiceEndpoints::initialize();

@@ -20,6 +20,7 @@ struct Command {
   // Runs with parsed options; prints the result on `out` and failures on `err`.
   int (*handler)(const Options& options, std::ostream& out, std::ostream& err);
   const char* notes = nullptr;  // more lines for "COMMAND --help", or none
+  OptionNames flags = {};  // options without a value
 };
 
 const std::vector<Command>& commands();
@@ -27,7 +28,16 @@ const std::vector<Command>& commands();
 // The whole front end: args are the words after the program name. Sets up
 // the endpoints and folders (ServiceEndpoints::initialize) before a command
 // runs.
-int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// `extra` commands take the place of the table's commands of the same name
+// (the report command of the build with the report engine).
+int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           const std::vector<Command>& extra = {});
+
+// The options and synopsis of the report command, shared by the light front
+// end (which hands the command on) and the report engine's.
+const OptionNames& reportOptions();
+const OptionNames& reportFlags();
+extern const char* const kReportSynopsis;
 
 std::string usageText();
 

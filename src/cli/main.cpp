@@ -1,6 +1,7 @@
 // norvane-cli: the naming service for scripts, support and headless use.
 #include "cli/commands.h"
 #include "cli/output_stream.h"
+#include "cli/report_handoff.h"
 
 #include <csignal>
 #include <exception>
@@ -17,6 +18,9 @@ int main(int argc, char** argv) {
   norvane::cli::DescriptorOutput stdoutBuffer(STDOUT_FILENO);
   std::ostream out(&stdoutBuffer);
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+#ifdef NORVANE_REPORT_ENGINE
+  if (!args.empty() && args[0] == "report") return norvane::cli::handOnToReportEngine(argc, argv);
+#endif
   int code = norvane::cli::kExitFailure;
   try {
     code = norvane::cli::runCli(args, out, std::cerr);

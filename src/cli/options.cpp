@@ -43,7 +43,7 @@ std::string Options::get(const std::string& name) const {
 }
 
 bool parseOptions(const std::vector<std::string>& args, const OptionNames& accepted,
-                  Options& options, std::string& error) {
+                  Options& options, std::string& error, const OptionNames& flags) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& word = args[i];
     if (word.size() < 3 || word.compare(0, 2, "--") != 0) {
@@ -57,6 +57,20 @@ bool parseOptions(const std::vector<std::string>& args, const OptionNames& accep
       value = name.substr(eq + 1);
       name.erase(eq);
       inlineValue = true;
+    }
+    bool isFlag = false;
+    for (const std::string& f : flags) isFlag = isFlag || f == name;
+    if (isFlag) {
+      if (inlineValue) {
+        error = "option --" + name + " takes no value";
+        return false;
+      }
+      if (options.has(name)) {
+        error = "option --" + name + " is given more than once";
+        return false;
+      }
+      options.set(name, "1");
+      continue;
     }
     bool known = false;
     for (const std::string& a : accepted) known = known || a == name;

@@ -28,8 +28,9 @@ class Options {
 // Reads args (the words after the command) against the accepted names.
 // False with `error` set for an unknown or repeated option, a missing value
 // or a stray word.
+// `flags` are options without a value ("--nickname"); a given flag reads as "1".
 bool parseOptions(const std::vector<std::string>& args, const OptionNames& accepted,
-                  Options& options, std::string& error);
+                  Options& options, std::string& error, const OptionNames& flags = {});
 
 // Value checks. Each returns false with `error` naming the option.
 bool requireChinese(const Options& options, const std::string& name, std::string& value,

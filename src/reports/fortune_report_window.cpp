@@ -28,6 +28,8 @@ void CYunsiResultWnd::notify(const QString& type, const QString& sender) {
     loadTemplateEarly("yuns.html");
   } else if (type == QLatin1String("click") && sender == QLatin1String("btnClose")) {
     requestClose();  // at once: a running request finishes on its own
+  } else if (type == QLatin1String("click")) {
+    handleExportClick(sender);
   }
 }
 
@@ -39,6 +41,10 @@ void CYunsiResultWnd::onReportResult(ServiceStatus status) {
   }
   showTemplate("yuns.html");
   showContentView();
+}
+
+ReportDocument CYunsiResultWnd::exportDocument() {
+  return fortuneReportDocument(query_, knowledgeDb(), exportDate());
 }
 
 void CYunsiResultWnd::onTemplateLoaded(const QString&) {

@@ -21,6 +21,7 @@ class CYunsiResultWnd : public ReportWindow {
     givenName_ = givenName;
   }
   const LuckQuery& query() const { return query_; }
+  ReportDocument exportDocument() override;
 
  protected:
   void notify(const QString& type, const QString& sender) override;

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "service/json_access.h"
+#include "reports/report_document.h"
 #include "shell/text_table.h"
 
 namespace norvane::reports {
@@ -61,6 +62,7 @@ void CQuMingResultWnd::notify(const QString& type, const QString& sender) {
     requestClose();
     return;
   }
+  if (handleExportClick(sender)) return;
   for (int page = 0; page < kNamePageCount; ++page) {
     if (sender == QLatin1String(kTabOptions[page])) {
       navigateTo(namePageTemplate(page));
@@ -128,17 +130,14 @@ void CQuMingResultWnd::fillHeader() {
   moveToX(control(QStringLiteral("WuxingCaption")), x + 4);
   moveToX(control(QStringLiteral("JixiongCaption")), x + 4);
 
-  const double total = static_cast<float>(jsonDouble(jsonMember(jsonMember(query_.Data, "score"), "total")));
-  std::string score;
-  if (!formatText(GetText("Score"), {total}, score)) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%0.2f", total);
-    score = buffer;
-  }
   if (auto* label = control<QLabel>(QStringLiteral("score"))) {
     label->setTextFormat(Qt::PlainText);
-    label->setText(QString::fromStdString(score));
+    label->setText(QString::fromStdString(totalScoreText(query_.Data)));
   }
+}
+
+ReportDocument CQuMingResultWnd::exportDocument() {
+  return nameReportDocument(query_.Data, knowledgeDb(), current_, place_, exportDate());
 }
 
 void CQuMingResultWnd::onTemplateLoaded(const QString& url) {

@@ -23,6 +23,8 @@ class CQuMingResultWnd : public AnalysisReportWindow {
   // x of the first five-element and luck label for a name of n characters.
   static int headerColumnX(int characters) { return 230 - (4 - characters) * 50; }
 
+  ReportDocument exportDocument() override;
+
  protected:
   void notify(const QString& type, const QString& sender) override;
   void prepareReport() override;

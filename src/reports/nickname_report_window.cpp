@@ -16,7 +16,7 @@ void CXiaomingResultWnd::notify(const QString& type, const QString& sender) {
   } else if (type == QLatin1String("click")) {
     if (sender == QLatin1String("btnClose")) {
       requestClose();  // at once: a running request finishes on its own
-    } else {
+    } else if (!handleExportClick(sender)) {
       handleStripClick(sender);
     }
   }
@@ -29,6 +29,10 @@ void CXiaomingResultWnd::onAnalysisShown() {
   }
   showTemplate("xiaoming.html");
   showContentView();
+}
+
+ReportDocument CXiaomingResultWnd::exportDocument() {
+  return nicknameReportDocument(query_.Data, knowledgeDb(), current_, exportDate());
 }
 
 void CXiaomingResultWnd::onTemplateLoaded(const QString&) {

@@ -9,6 +9,7 @@ class CXiaomingResultWnd : public AnalysisReportWindow {
   Q_OBJECT
  public:
   explicit CXiaomingResultWnd(const NameRecord& record, QWidget* parent = nullptr);
+  ReportDocument exportDocument() override;
 
  protected:
   void notify(const QString& type, const QString& sender) override;

@@ -1,8 +1,10 @@
 #include "reports/report_launcher.h"
 
+#include "reports/compare_result_window.h"
 #include "reports/fortune_report_window.h"
 #include "reports/name_report_window.h"
 #include "reports/nickname_report_window.h"
+#include "shell/message_box.h"
 
 namespace norvane::reports {
 
@@ -27,6 +29,23 @@ void openNicknameReport(QWidget* owner, const NameRecord& record, NamePageSource
 void openFortuneReport(QWidget* owner, const std::string& surname, const std::string& givenName) {
   auto* window = new CYunsiResultWnd();
   window->setName(surname, givenName);
+  window->setDeleteOnClose(true);
+  window->showModal(owner);
+}
+
+void openComparison(QWidget* owner, const std::vector<NameRecord>& records) {
+  if (records.size() < kMinCompared || records.size() > kMaxCompared) {
+    ShowMessage("CompareChooseCount", owner, MB_INFORMATION_ICON);
+    return;
+  }
+  for (const NameRecord& r : records) {
+    if (r.IsXiaoming) {
+      // A nickname's analysis has none of the scores, talents and grids compared here.
+      ShowMessage("CompareNickname", owner, MB_INFORMATION_ICON);
+      return;
+    }
+  }
+  auto* window = new CCompareResultWnd(records);
   window->setDeleteOnClose(true);
   window->showModal(owner);
 }

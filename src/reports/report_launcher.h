@@ -42,4 +42,8 @@ void openNicknameReport(QWidget* owner, const NameRecord& record, NamePageSource
 // The fortune of a name (no birth data): surname and given name as UTF-8.
 void openFortuneReport(QWidget* owner, const std::string& surname, const std::string& givenName);
 
+// Two to four formal names side by side (the window keeps its own copies).
+// Fewer or more names, or a nickname among them, get a message instead.
+void openComparison(QWidget* owner, const std::vector<NameRecord>& records);
+
 }  // namespace norvane::reports

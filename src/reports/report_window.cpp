@@ -5,7 +5,9 @@
 #include <QMovie>
 #include <QStackedWidget>
 
+#include "platform/clock.h"
 #include "platform/folders.h"
+#include "reports/report_export.h"
 #include "reports/report_page_policy.h"
 #include "toolkit/keyboard_access.h"
 #include "toolkit/message_channel.h"
@@ -33,6 +35,9 @@ void ReportWindow::initReport(bool publishPath) {
   web_ = control<toolkit::WebView>(QStringLiteral("Webkit"));
   if (web_ != nullptr) restrictToContentFolder(web_, contentFolder());
   host_.setView(web_);
+  exporter_ = new ReportExporter(this, [this] { return exportDocument(); });
+  connect(exporter_, &ReportExporter::busyChanged, this, [this](bool busy) { setExportEnabled(!busy); });
+  setExportEnabled(false);
 
   if (auto* image = control<QLabel>(QStringLiteral("loadingImage"))) {
     bool ok = false;
@@ -58,12 +63,36 @@ void ReportWindow::startWorker(std::function<ServiceStatus()> request) {
 
 void ReportWindow::waitForWorker() { worker_.join(); }
 
+void ReportWindow::setExportEnabled(bool enabled) {
+  for (const char* name : {"btnExportPdf", "btnPrint"})
+    if (QWidget* button = control(QString::fromLatin1(name))) button->setEnabled(enabled);
+}
+
+bool ReportWindow::handleExportClick(const QString& sender) {
+  if (sender == QLatin1String("btnExportPdf")) {
+    if (exporter_ != nullptr && answerShown_ && !workerRunning()) exporter_->exportPdf();
+    return true;
+  }
+  if (sender == QLatin1String("btnPrint")) {
+    if (exporter_ != nullptr && answerShown_ && !workerRunning()) exporter_->print();
+    return true;
+  }
+  return false;
+}
+
+std::string ReportWindow::exportDate() {
+  const LocalDateTime now = systemClock().localNow();
+  return exportDateText(now.year, now.month, now.day);
+}
+
 void ReportWindow::showLoadingView() {
+  setExportEnabled(false);
   if (auto* tabs = control<QStackedWidget>(tabLayoutName_)) tabs->setCurrentIndex(0);
   if (gif_ != nullptr) gif_->start();
 }
 
 void ReportWindow::showContentView() {
+  setExportEnabled(true);
   auto* tabs = control<QStackedWidget>(tabLayoutName_);
   if (tabs != nullptr) tabs->setCurrentIndex(1);
   if (gif_ != nullptr) gif_->stop();

@@ -16,6 +16,7 @@
 
 #include "data/knowledge_db.h"
 #include "platform/worker_thread.h"
+#include "reports/report_document.h"
 #include "reports/report_host.h"
 #include "service/transport.h"
 #include "toolkit/window.h"
@@ -23,6 +24,10 @@
 class QBuffer;
 class QMovie;
 class QStackedWidget;
+
+namespace norvane::reports {
+class ReportExporter;
+}
 
 namespace norvane::reports {
 
@@ -42,6 +47,10 @@ class ReportWindow : public toolkit::Window {
   KnowledgeDb& knowledgeDb() { return db_; }
   ReportHost& host() { return host_; }
   toolkit::WebView* webView() const { return web_; }
+  // The export and print of what the window shows (created with the report).
+  ReportExporter* exporter() const { return exporter_; }
+  // The document the export and the printer write, of the answer shown now.
+  virtual ReportDocument exportDocument() = 0;
 
  protected:
   ReportWindow(const QString& layoutFile, const QString& tabLayoutName, QWidget* parent);
@@ -55,6 +64,12 @@ class ReportWindow : public toolkit::Window {
   // be called while a worker runs. The request must own everything it uses
   // (copies, shared objects), never the window: the window may go first.
   void startWorker(std::function<ServiceStatus()> request);
+  // The export and print buttons ("btnExportPdf", "btnPrint"); true when
+  // `sender` was one of them.
+  bool handleExportClick(const QString& sender);
+  // Today's date as the footer of an export shows it.
+  static std::string exportDate();
+
   // Waits until the worker (if any) has finished.
   void waitForWorker();
 
@@ -85,13 +100,15 @@ class ReportWindow : public toolkit::Window {
   KnowledgeDb db_;
   ReportHost host_;
   toolkit::WebView* web_ = nullptr;
+  ReportExporter* exporter_ = nullptr;
   WorkerThread worker_;
   enum class EarlyLoad { None, Loading, Loaded };
   EarlyLoad early_ = EarlyLoad::None;
   QString earlyUrl_;
-  bool answerShown_ = false;
+  bool answerShown_ = false;  // pages are filled only once an answer has been shown
   bool contentFocused_ = false;  // the focus went to the content view when it first showed
-  bool closeRequested_ = false;  // an answer arriving after the close is dropped  // pages are filled only once an answer has been shown
+  bool closeRequested_ = false;  // an answer arriving after the close is dropped
+  void setExportEnabled(bool enabled);
   QBuffer* gifBytes_ = nullptr;
   QMovie* gif_ = nullptr;
 };

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QLabel>
 #include <QListWidget>
+#include <QPersistentModelIndex>
 #include <QScrollBar>
 
 #include "data/favorites_store.h"
@@ -16,6 +17,7 @@ namespace norvane::ui {
 namespace {
 const char kStoredRecord[] = "storedRecord";
 const int kCellsRole = Qt::UserRole + 1;
+const int kChosenRole = Qt::UserRole + 2;  // the row's check box is ticked (kept while the row has no widget)
 // Rows get their widgets when they come into view; these first ones at once.
 const int kEagerRows = 40;
 }
@@ -99,6 +101,18 @@ void FavoritesView::removeRowOf(const QWidget* button) {
   if (const NameRecord* stored = recordOfRow(button)) removeEqual(*stored);
 }
 
+std::vector<NameRecord> FavoritesView::chosenRecords() const {
+  std::vector<NameRecord> chosen;
+  QListWidget* view = list();
+  if (view == nullptr) return chosen;
+  for (int row = 0; row < view->count(); ++row) {
+    QListWidgetItem* item = view->item(row);
+    if (!item->data(kChosenRole).toBool()) continue;
+    if (auto* stored = reinterpret_cast<const NameRecord*>(item->data(Qt::UserRole).value<quintptr>())) chosen.push_back(*stored);
+  }
+  return chosen;
+}
+
 bool FavoritesView::persist() {
   if (store_.save(path_)) return true;
   DebugTrace("favourites: could not write %s; kept in memory until the next save\n", path_.c_str());
@@ -138,6 +152,16 @@ void FavoritesView::buildRowWidget(QListWidgetItem* item) {
   row->setAccessibleName(item->data(Qt::AccessibleTextRole).toString());
   if (auto* stored = reinterpret_cast<const NameRecord*>(item->data(Qt::UserRole).value<quintptr>()))
     showSource(row, *stored);
+  if (auto* choose = row->findChild<QAbstractButton*>(QStringLiteral("XuanZe"))) {
+    choose->setChecked(item->data(kChosenRole).toBool());
+    if (cells.size() > 1) choose->setAccessibleName(QStringLiteral("选择%1对比").arg(cells[1]));
+    // The choice is kept by the row's model index, which forgets a removed row.
+    QPersistentModelIndex index(view->model()->index(view->row(item), 0));
+    QAbstractItemModel* model = view->model();
+    QObject::connect(choose, &QAbstractButton::toggled, choose, [model, index](bool on) {
+      if (index.isValid()) model->setData(index, on, kChosenRole);
+    });
+  }
   for (auto* button : row->findChildren<QAbstractButton*>()) {
     QObject::connect(button, &QAbstractButton::clicked, &window_, [this, button] {
       if (onRowButton) onRowButton(button);

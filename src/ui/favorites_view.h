@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "service/name_query.h"
 
@@ -49,6 +50,10 @@ class FavoritesView {
   // Removes the row of that button with its stored record (and any equal
   // copies), writes the file.
   void removeRowOf(const QWidget* button);
+
+  // The stored records of the rows whose check box "XuanZe" is ticked, in
+  // list order (the names to compare).
+  std::vector<NameRecord> chosenRecords() const;
 
   // Writes the store when it changed; false when the file could not be written.
   bool persist();

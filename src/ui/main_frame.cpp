@@ -236,6 +236,8 @@ void CMainFrame::onClick(const QString& sender) {
     openAdvancedSettings();
   } else if (sender == QLatin1String("btnKefu")) {
     ui::openWebPage(ui::siteUrl(QStringLiteral("/service/")));
+  } else if (sender == QLatin1String("btnCompareFavorites")) {
+    reports::openComparison(this, favoritesView_.chosenRecords());
   } else if (nameList_.handleClick(sender) || nicknameList_.handleClick(sender)) {
     return;
   } else {

@@ -44,6 +44,7 @@ class CMainFrame : public toolkit::Window {
   ui::ResultList& nameList() { return nameList_; }
   ui::ResultList& nicknameList() { return nicknameList_; }
   FavoritesStore& favorites() { return favorites_; }
+  ui::FavoritesView& favoritesView() { return favoritesView_; }
 
  protected:
   void notify(const QString& type, const QString& sender) override;

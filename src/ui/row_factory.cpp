@@ -1,6 +1,7 @@
 #include "ui/row_factory.h"
 
 #include <QBoxLayout>
+#include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QVariant>
@@ -43,6 +44,11 @@ QWidget* copyWidget(const QWidget* from, QWidget* parent) {
     copy->setAlignment(label->alignment());
     copy->setWordWrap(label->wordWrap());
     if (!label->pixmap().isNull()) copy->setPixmap(label->pixmap());
+    to = copy;
+  } else if (auto* box = qobject_cast<const QCheckBox*>(from)) {
+    auto* copy = new QCheckBox(parent);
+    copy->setText(box->text());
+    copy->setChecked(box->isChecked());
     to = copy;
   } else if (auto* button = qobject_cast<const QPushButton*>(from)) {
     auto* copy = new QPushButton(parent);

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "service/endpoints.h"
 #include "shell/message_box.h"
 #include "toolkit/skin_archive.h"
 #include "ui/adv_setting_dlg.h"
@@ -95,6 +96,8 @@ int main(int argc, char** argv) {
   }
   QString text = argc > 2 ? QString::fromUtf8(argv[2]) : QStringLiteral("请输入宝宝的姓氏，姓氏只能是汉字。");
   if (std::strncmp(variant, "main", 4) == 0) {  // "main" or "main:N" with tab N shown
+    // The folders of the run, so the window shows the favourites of the data folder.
+    norvane::ServiceEndpoints::initialize();
     auto* frame = new norvane::CMainFrame();
     frame->create(nullptr);
     static const char* const tabs[] = {"tabQuMing", "tabFengXi", "tabBaGua", "tabXiaoMing", "tabFenxiXiaoMing", "tabFavorites"};

@@ -280,7 +280,7 @@ TEST_F(CliTest, HelpListsEveryCommand) {
     CliRun r = run(args);
     EXPECT_EQ(r.exitCode, 0);
     for (const char* command :
-         {"names", "nicknames", "analyse", "analyse-nickname", "fortune", "clear-cache"})
+         {"names", "nicknames", "analyse", "analyse-nickname", "fortune", "clear-cache", "report"})
       EXPECT_TRUE(r.out.find(std::string("\n  ") + command + " ") != std::string::npos ||
                   r.out.find(std::string("\n  ") + command + "\n") != std::string::npos)
           << command;
@@ -325,6 +325,17 @@ TEST_F(CliTest, NamesPrintTheirSourceAsReceivedAndSourceNarrowsTheSearch) {
   ASSERT_EQ(server.requestsTo("/v1/build").size(), 2u);
   ASSERT_TRUE(parseJson(server.requestsTo("/v1/build").at(1).body, sent));
   EXPECT_FALSE(sent["set"].isMember("cc"));
+}
+
+TEST_F(CliTest, ReportWithoutItsEngineSaysSoAndAsksNothing) {
+  // This program folder has norvane-cli alone: the report engine beside it is
+  // missing (or, in a build without the window program, there is none).
+  CliRun r = run({"report", "--fortune", "--surname", "李", "--name", "白", "--pdf", dir.file("x.pdf")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(r.err.find("report engine") != std::string::npos || r.err.find("not available") != std::string::npos)
+      << r.err;
+  EXPECT_EQ(server.requestCount(), 0u);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("x.pdf")));
 }
 
 TEST_F(CliTest, AResultThatCannotBeWrittenInFullFailsWithAMessage) {

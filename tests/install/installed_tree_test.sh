@@ -56,6 +56,16 @@ run_check() {
   [ "$(grep -c '"Ming"' <<<"$out")" -eq 10 ] || fail "norvane-cli names printed not a page of ten"
   ! pgrep -f "$program/norvane-refservice" >/dev/null || fail "norvane-cli left its built-in service running"
 
+  # The report command is handed to norvane-cli-report in the program folder
+  # (found through the bin/ link), which lays the PDF out without a display.
+  if [ -x "$program/norvane-cli-report" ]; then
+    env -u DISPLAY -u WAYLAND_DISPLAY "${as_user[@]}" "$prefix/bin/norvane-cli" report --fortune --surname 李 --name 白 \
+      --pdf "$HOME/fortune.pdf" >"$HOME/report.out" 2>"$HOME/report.err" ||
+      { cat "$HOME/report.err" >&2; fail "norvane-cli report failed"; }
+    [ -s "$HOME/fortune.pdf" ] || fail "norvane-cli report wrote no PDF"
+    [ "$(head -c 5 "$HOME/fortune.pdf")" = "%PDF-" ] || fail "norvane-cli report wrote no PDF"
+  fi
+
   "${as_user[@]}" "$prefix/bin/norvane" /uninstall 2>"$HOME/uninstall.err" || { cat "$HOME/uninstall.err" >&2; fail "norvane /uninstall did not exit 0"; }
   ! pgrep -f "$program/norvane-refservice" >/dev/null || fail "norvane /uninstall left its built-in service running"
 

@@ -20,10 +20,10 @@ deb=${debs[0]}
 
 contents=$(dpkg-deb -c "$deb" | awk '{ $1=$2=$3=$4=$5=""; sub(/^ +/, ""); print }')
 expect() { grep -qxF -- "$1" <<<"$contents" || fail "the package does not hold $1"; }
-for f in norvane norvane-cli norvane-refservice oem.ini local.dat language/cn.dat language/tw.dat refservice/characters.tsv; do
+for f in norvane norvane-cli norvane-cli-report norvane-refservice oem.ini local.dat language/cn.dat language/tw.dat refservice/characters.tsv; do
   expect "./usr/lib/norvane/$f"
 done
-for page in zongh baz sanc hout shux shengr xingz xiaoming yuns; do
+for page in zongh baz sanc hout shux shengr xingz xiaoming yuns compare print; do
   expect "./usr/lib/norvane/content/$page.html"
 done
 expect "./usr/lib/norvane/content/report.js"

@@ -44,7 +44,15 @@ inline bool makeReportProgramFolder(const std::string& folder) {
       {"YunmuZuhe1", "韵母次理想"},    {"ZixingZuhe0", "字形不理想"},
       {"Score", "%0.2f分"},           {"XingmingButtonFormat", "%s（%s分）"},
   };
-  const TextEntries messages = {{"Title", "提示"}, {"FenxiFail", "分析失败"}, {"QumingFail", "起名失败"}};
+  const TextEntries messages = {{"Title", "提示"},
+                                 {"FenxiFail", "分析失败"},
+                                 {"QumingFail", "起名失败"},
+                                 {"PdfSaved", "已保存：%s"},
+                                 {"PdfWriteFail", "无法保存PDF：%s"},
+                                 {"PdfRenderFail", "无法生成PDF：%s"},
+                                 {"PrintFail", "打印失败：%s"},
+                                 {"CompareChooseCount", "请勾选二至四个名字"},
+                                 {"CompareNickname", "小名不能对比"}};
   if (!writeTextTable(folder + "/language/cn.dat", {{"Text", texts}, {"Message", messages}}, error)) return false;
   ProgramFolder = folder;
   KnowledgeDbPath = folder + "/local.dat";

@@ -740,6 +740,38 @@ TEST_F(MainWindowTest, FavouriteNicknameShowsTheNoteAndLeavesNoStaleHeart) {
   EXPECT_EQ(frame_->favorites().size(), 1u);
 }
 
+TEST_F(MainWindowTest, TickedFavouritesAreTheNamesToCompare) {
+  ScriptedService service(30);
+  useService(service.origin());
+  openFrame();
+  ASSERT_TRUE(searchNames());
+  for (int row : {0, 1, 2}) rowButton("listName", row, "ShouCang")->click();
+  QAbstractButton* first = rowButton("listFavorite", 0, "XuanZe");
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->accessibleName(), QStringLiteral("选择李名1-1对比"));
+  EXPECT_FALSE(control<QAbstractButton>("btnCompareFavorites")->accessibleName().isEmpty());
+
+  first->click();
+  rowButton("listFavorite", 2, "XuanZe")->click();
+  std::vector<NameRecord> chosen = frame_->favoritesView().chosenRecords();
+  ASSERT_EQ(chosen.size(), 2u);
+  EXPECT_EQ(chosen[0].Ming, "名1-1");
+  EXPECT_EQ(chosen[1].Ming, "名1-3");
+
+  // A removed favourite is no longer chosen; one name alone is refused with a message.
+  rowButton("listFavorite", 0, "RemoveFavorite")->click();
+  chosen = frame_->favoritesView().chosenRecords();
+  ASSERT_EQ(chosen.size(), 1u);
+  EXPECT_EQ(chosen[0].Ming, "名1-3");
+  const std::size_t before = messages().size();
+  click("btnCompareFavorites");
+  ASSERT_EQ(messages().size(), before + 1);
+  std::string expected;
+  LookupText("Message", "CompareChooseCount", "", expected);
+  EXPECT_EQ(messages().back().text.toStdString(), expected);
+  EXPECT_FALSE(expected.empty());
+}
+
 TEST_F(MainWindowTest, LongFavouriteListsGetTheirRowsAsTheyScrollIntoView) {
   {
     FavoritesStore store;
