@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QPixmap>
 
@@ -10,17 +11,44 @@
 
 namespace norvane::toolkit {
 
+namespace {
+
+// QUiLoader's constructor loads every Designer plugin found in the
+// "designer" folder of each library path, and Qt's own folder holds the
+// plugins of the Quick widget and of the web engine's view, which load those
+// modules with them. While a loader is made, the library paths are empty.
+class NoDesignerPlugins {
+ public:
+  NoDesignerPlugins() : saved_(QCoreApplication::libraryPaths()) { QCoreApplication::setLibraryPaths({}); }
+  ~NoDesignerPlugins() { QCoreApplication::setLibraryPaths(saved_); }
+  NoDesignerPlugins(const NoDesignerPlugins&) = delete;
+  NoDesignerPlugins& operator=(const NoDesignerPlugins&) = delete;
+
+ private:
+  QStringList saved_;
+};
+
+}  // namespace
+
 LayoutLoader::LayoutLoader(QObject* parent) : QUiLoader(parent) {
   // Designer plugins stay out: the layouts use only standard widgets and the
   // controls created below.
   clearPluginPaths();
 }
 
+std::unique_ptr<LayoutLoader> LayoutLoader::make() {
+  NoDesignerPlugins guard;
+  return std::unique_ptr<LayoutLoader>(new LayoutLoader());
+}
+
 QWidget* LayoutLoader::createWidget(const QString& className, QWidget* parent, const QString& name) {
   QWidget* widget = nullptr;
   if (className == QLatin1String("WebView") || className == QLatin1String("QWebEngineView") ||
       className == QLatin1String("WkeWebkit")) {
-    widget = new WebView(parent);
+    widget = makeWebView(parent);
+    // Without the web module the window gets an empty place instead, and
+    // finds no web view control.
+    if (widget == nullptr) widget = new QWidget(parent);
   } else {
     widget = QUiLoader::createWidget(className, parent, name);
     if (widget == nullptr) widget = new QWidget(parent);

@@ -10,6 +10,7 @@
 
 #include "account/query_account.h"
 #include "platform/clock.h"
+#include "platform/debug_trace.h"
 #include "platform/folders.h"
 #include "reports/report_launcher.h"
 #include "service/response_cache.h"
@@ -90,9 +91,11 @@ bool CMainFrame::onMessage(unsigned number, quintptr wParam) {
   switch (number) {
     case kNameSearchResult:
       nameList_.searchFinished(statusOf(wParam));
+      if (statusOf(wParam) == kStatusOk) reportWarmUp_.pageShown();
       return true;
     case kNicknameSearchResult:
       nicknameList_.searchFinished(statusOf(wParam));
+      if (statusOf(wParam) == kStatusOk) reportWarmUp_.pageShown();
       return true;
     case kNameOptionMark:
       nameList_.checkOption(static_cast<int>(wParam));
@@ -130,14 +133,17 @@ void CMainFrame::keyPressEvent(QKeyEvent* event) {
 }
 
 void CMainFrame::initWindow() {
+  TraceStartStep("main window layout built");
   selectPage(0);
   fillProvincePickers();
+  TraceStartStep("province pickers filled");
   if (appSettings().SaveInput != 0) {
     ui::FormAccess forms(*this);
     for (const ui::NamingForm* form :
          {&ui::kNameForm, &ui::kAnalysisForm, &ui::kFortuneForm, &ui::kNicknameForm, &ui::kNicknameAnalysisForm})
       forms.restore(*form, *clock_);
   }
+  TraceStartStep("saved input restored");
   favoritesView_.fill();
   // AwareDPI needs nothing here: Qt 6 always lays windows out for the
   // screen's scale factor, whatever the setting says.

@@ -20,7 +20,7 @@ deb=${debs[0]}
 
 contents=$(dpkg-deb -c "$deb" | awk '{ $1=$2=$3=$4=$5=""; sub(/^ +/, ""); print }')
 expect() { grep -qxF -- "$1" <<<"$contents" || fail "the package does not hold $1"; }
-for f in norvane norvane-cli norvane-refservice oem.ini local.dat language/cn.dat language/tw.dat refservice/characters.tsv; do
+for f in norvane norvane-cli norvane-refservice libnorvane-reports.so oem.ini local.dat language/cn.dat language/tw.dat refservice/characters.tsv; do
   expect "./usr/lib/norvane/$f"
 done
 for page in zongh baz sanc hout shux shengr xingz xiaoming yuns; do

@@ -576,7 +576,7 @@ TEST_F(ReportWindowTest, ReportPagesReachNothingButTheContentFolder) {
                           .arg(origin));
   EXPECT_EQ(evalJs(w.webView(), QStringLiteral("window.__opened")), QStringLiteral("null"));
   // Navigation away (to another local file and to the network) is refused.
-  const QString here = w.webView()->view()->url().toString();
+  const QString here = w.webView()->url().toString();
   evalJs(w.webView(), QStringLiteral("location.href = %1; 'ok'").arg(jsStringLiteral(QUrl::fromLocalFile(QString::fromStdString(program_.file("secret.html"))).toString())));
   QApplication::processEvents();
   evalJs(w.webView(), QStringLiteral("location.href = '%1nav'; 'ok'").arg(origin));
@@ -584,7 +584,7 @@ TEST_F(ReportWindowTest, ReportPagesReachNothingButTheContentFolder) {
   t.start();
   while (t.elapsed() < 1500) QApplication::processEvents(QEventLoop::AllEvents, 20);
   EXPECT_EQ(connections, 0);
-  EXPECT_EQ(w.webView()->view()->url().toString(), here);
+  EXPECT_EQ(w.webView()->url().toString(), here);
   EXPECT_FALSE(bodyText(w).contains(QStringLiteral("secret")));
   EXPECT_EQ(w.shownPage(), 0);
 

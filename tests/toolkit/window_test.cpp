@@ -16,9 +16,12 @@
 
 #include <thread>
 
+#include "support/temp_dir.h"
+#include "support/qt_application.h"
 #include "toolkit/layout_loader.h"
 #include "toolkit/skin_archive.h"
 #include "toolkit/skin_fixture.h"
+#include "toolkit/web_view.h"
 #include "toolkit/window_registry.h"
 
 namespace norvane::toolkit {
@@ -231,9 +234,40 @@ TEST_F(WindowTest, CaptionDragsTheWindowAndTheBodyDoesNot) {
   }
 }
 
-TEST(LayoutLoader, KeepsDesignerPluginsOut) {
-  LayoutLoader loader;
-  EXPECT_TRUE(loader.pluginPaths().isEmpty());
+// Designer's plugins (among them the Quick widget's and the web engine's
+// view) would load those modules into every start.
+TEST(LayoutLoader, LoadsNoDesignerPlugin) {
+  test::startOffscreenApplication("window_tests");
+  const QStringList paths = QCoreApplication::libraryPaths();
+  auto loader = LayoutLoader::make();
+  EXPECT_TRUE(loader->pluginPaths().isEmpty());
+  EXPECT_EQ(QCoreApplication::libraryPaths(), paths);  // as they were
+  SkinArchive::instance().loadBytes(test::makeZip({{"plain.xml", test::layoutDocument(test::item("QLabel", "caption"))}}));
+  std::unique_ptr<QWidget> root(loader->loadLayout(QStringLiteral("plain.xml"), nullptr));
+  ASSERT_NE(root, nullptr);
+  const std::string maps = test::readFile("/proc/self/maps");
+  EXPECT_EQ(maps.find("/designer/"), std::string::npos);
+  EXPECT_EQ(maps.find("WebEngine"), std::string::npos);
+}
+
+// Without the web module, a layout's web view is an empty place: the window
+// finds no web view control. The loader is asked for the module every time.
+TEST(LayoutLoader, WebViewWithoutTheWebModuleIsAnEmptyPlace) {
+  test::startOffscreenApplication("window_tests");
+  int asked = 0;
+  setWebViewLoader([&asked] {
+    ++asked;
+    return false;
+  });
+  SkinArchive::instance().loadBytes(test::makeZip({{"web.xml", test::layoutDocument(test::item("WebView", "Webkit"))}}));
+  for (int i = 0; i < 2; ++i) {
+    Window w(QStringLiteral("NorvaneDialogClass"), QStringLiteral("web.xml"));
+    ASSERT_TRUE(w.create());
+    EXPECT_EQ(w.control<WebView>(QStringLiteral("Webkit")), nullptr);
+    EXPECT_NE(w.control(QStringLiteral("Webkit")), nullptr);
+  }
+  EXPECT_EQ(asked, 2);
+  setWebViewLoader(nullptr);
 }
 
 }  // namespace

@@ -1,0 +1,84 @@
+// The report module: the report windows and the browser engine's web view,
+// loaded into the program when the first report or web view is wanted (see
+// report_launcher.h). Loading it installs the web view maker of the layouts
+// and registers the module's report launcher.
+#include <QCoreApplication>
+#include <QTimer>
+
+#include "reports/fortune_report_window.h"
+#include "reports/name_report_window.h"
+#include "reports/nickname_report_window.h"
+#include "reports/report_host.h"
+#include "reports/report_launcher.h"
+#include "reports/report_page_policy.h"
+#include "toolkit/web_engine_view.h"
+
+namespace norvane::reports {
+namespace {
+
+class ModuleLauncher : public ReportLauncher {
+ public:
+  // Each window is modal, owned by `owner` and centred on it by showModal; it
+  // deletes itself once it has closed (after its worker has ended), so nothing
+  // here touches it after the modal loop.
+  void openNameReport(QWidget* owner, const NameRecord& record, NamePageSource* page) override {
+    auto* window = new CQuMingResultWnd(record);
+    window->setNamePage(page);
+    window->setDeleteOnClose(true);
+    window->showModal(owner);
+  }
+
+  void openNicknameReport(QWidget* owner, const NameRecord& record, NamePageSource* page) override {
+    auto* window = new CXiaomingResultWnd(record);
+    window->setNamePage(page);
+    window->setDeleteOnClose(true);
+    window->showModal(owner);
+  }
+
+  void openFortuneReport(QWidget* owner, const std::string& surname, const std::string& givenName) override {
+    auto* window = new CYunsiResultWnd();
+    window->setName(surname, givenName);
+    window->setDeleteOnClose(true);
+    window->showModal(owner);
+  }
+
+  // A first report pays for the engine's start: its context and profile, the
+  // renderer process, the template's files, the first painting of a web
+  // view. A view that loads the first template under the report pages'
+  // rules, shown but never put on the screen, pays for all of it ahead. It
+  // is made on the next turn of the event loop, so the module's loading and
+  // the view's making are two short pauses rather than one long one, and it
+  // stays (hidden) until the program ends, so its renderer stays too.
+  void warmUp() override {
+    if (warmUpStarted_ || QCoreApplication::instance() == nullptr) return;
+    warmUpStarted_ = true;
+    QTimer::singleShot(0, QCoreApplication::instance(), [] {
+      auto* view = new toolkit::WebEngineWebView();
+      view->setAttribute(Qt::WA_DontShowOnScreen);
+      view->resize(700, 560);
+      restrictToContentFolder(view, contentFolder());
+      view->navigate(pageUrl(QStringLiteral("zongh.html")));
+      view->show();
+      // Gone with the event loop, before the engine's profile goes.
+      QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, view, [view] { delete view; });
+    });
+  }
+
+ private:
+  bool warmUpStarted_ = false;
+};
+
+ModuleLauncher& launcher() {
+  static ModuleLauncher instance;
+  return instance;
+}
+
+// Runs as the module is loaded (or, linked into a test, as the test starts).
+const bool kInstalled = [] {
+  toolkit::setWebViewMaker([](QWidget* parent) -> toolkit::WebView* { return new toolkit::WebEngineWebView(parent); });
+  registerReportLauncher(&launcher());
+  return true;
+}();
+
+}  // namespace
+}  // namespace norvane::reports
