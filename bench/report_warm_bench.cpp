@@ -5,14 +5,17 @@
 // --warm the first report comes after the idle warm-up the program runs once
 // a page of names is shown (reports::warmUpReports), without it cold.
 //
-//   norvane-bench-report-warm --service http://127.0.0.1:PORT [--warm] [--opens N]
+//   norvane-bench-report-warm --service http://127.0.0.1:PORT [--warm] [--opens N] [--shot FILE]
 //
 // Runs beside the built program (libnorvane-reports.so, local.dat, content/
 // in its folder) on a display (xvfb-run). The analysis is fetched once first,
-// so every timed report reads it from the answer cache.
+// so every timed report reads it from the answer cache. With --shot, the
+// screen with the first report is photographed into FILE (ImageMagick's
+// import) once it is filled.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QTimer>
 
 #include <algorithm>
@@ -56,6 +59,8 @@ norvane::NameRecord benchRecord() {
   return r;
 }
 
+QString shotFile;
+
 // Opens one name report (modally, as the main window does) and returns the
 // milliseconds from the call to page 0 filled, or -1.
 double timedReport(const norvane::NameRecord& record) {
@@ -80,6 +85,11 @@ double timedReport(const norvane::NameRecord& record) {
     if (!scriptDone) return;
     filledMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
     poll.stop();
+    if (!shotFile.isEmpty()) {
+      pump(600);  // painted
+      QProcess::execute(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), shotFile});
+      shotFile.clear();
+    }
     w->requestClose();
   });
   QTimer giveUp;
@@ -106,8 +116,9 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--service") == 0 && i + 1 < argc) service = argv[++i];
     else if (std::strcmp(argv[i], "--warm") == 0) warm = true;
     else if (std::strcmp(argv[i], "--opens") == 0 && i + 1 < argc) opens = std::max(2, std::atoi(argv[++i]));
+    else if (std::strcmp(argv[i], "--shot") == 0 && i + 1 < argc) shotFile = QString::fromLocal8Bit(argv[++i]);
     else {
-      std::fprintf(stderr, "usage: %s --service URL [--warm] [--opens N]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s --service URL [--warm] [--opens N] [--shot FILE]\n", argv[0]);
       return 2;
     }
   }

@@ -8,9 +8,11 @@
 #include "reports/fortune_report_window.h"
 #include "reports/name_report_window.h"
 #include "reports/nickname_report_window.h"
+#include "reports/page_data.h"
 #include "reports/report_host.h"
 #include "reports/report_launcher.h"
 #include "reports/report_page_policy.h"
+#include "reports/warm_view.h"
 #include "toolkit/web_engine_view.h"
 
 namespace norvane::reports {
@@ -44,24 +46,14 @@ class ModuleLauncher : public ReportLauncher {
 
   // A first report pays for the engine's start: its context and profile, the
   // renderer process, the template's files, the first painting of a web
-  // view. A view that loads the first template under the report pages'
-  // rules, shown but never put on the screen, pays for all of it ahead. It
-  // is made on the next turn of the event loop, so the module's loading and
-  // the view's making are two short pauses rather than one long one, and it
-  // stays (hidden) until the program ends, so its renderer stays too.
+  // view. The warm view (warm_view.h) pays for all of it ahead, and the first
+  // name report takes it. It is made on the next turn of the event loop, so
+  // the module's loading and the view's making are two short pauses rather
+  // than one long one.
   void warmUp() override {
     if (warmUpStarted_ || QCoreApplication::instance() == nullptr) return;
     warmUpStarted_ = true;
-    QTimer::singleShot(0, QCoreApplication::instance(), [] {
-      auto* view = new toolkit::WebEngineWebView();
-      view->setAttribute(Qt::WA_DontShowOnScreen);
-      view->resize(700, 560);
-      restrictToContentFolder(view, contentFolder());
-      view->navigate(pageUrl(QStringLiteral("zongh.html")));
-      view->show();
-      // Gone with the event loop, before the engine's profile goes.
-      QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, view, [view] { delete view; });
-    });
+    QTimer::singleShot(0, QCoreApplication::instance(), [] { WarmView::prepare(QString::fromLatin1(namePageTemplate(0))); });
   }
 
  private:

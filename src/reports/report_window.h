@@ -78,6 +78,10 @@ class ReportWindow : public toolkit::Window {
   void onPageLoaded(toolkit::WebView* view, const QString& url, bool ok) override;
 
  private:
+  // Puts the warm view (warm_view.h) in place of the layout's web view when
+  // it shows or loads `url`; true when it did (`loaded`: its load is done).
+  bool adoptWarmView(const QString& url, bool& loaded);
+
   QString tabLayoutName_;
   KnowledgeDb db_;
   ReportHost host_;
@@ -87,6 +91,7 @@ class ReportWindow : public toolkit::Window {
   EarlyLoad early_ = EarlyLoad::None;
   QString earlyUrl_;
   bool answerShown_ = false;
+  bool adoptedWarmView_ = false;
   bool closeRequested_ = false;  // an answer arriving after the close is dropped  // pages are filled only once an answer has been shown
   QBuffer* gifBytes_ = nullptr;
   QMovie* gif_ = nullptr;

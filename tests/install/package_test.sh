@@ -42,6 +42,11 @@ expect "./usr/share/doc/norvane/changelog.gz"
 dpkg-deb -c "$deb" | awk '$2 != "root/root" { bad=1 } $1 ~ /^d/ && $1 != "drwxr-xr-x" { bad=1 } END { exit bad }' ||
   fail "files not owned by root or directories not 755"
 
+# The packaged (stripped) program still exports what its report module needs.
+dpkg-deb -x "$deb" "$out/tree"
+bash "$source_dir/tests/app/report_module_fit.sh" "$out/tree/usr/lib/norvane/norvane" "$out/tree/usr/lib/norvane/libnorvane-reports.so" ||
+  fail "the packaged report module does not fit the packaged program"
+
 [ "$(dpkg-deb -f "$deb" Package)" = norvane ] || fail "package name"
 depends=$(dpkg-deb -f "$deb" Depends)
 for dep in libc6 libqt6webenginecore6 libqt6webenginecore6-bin libcurl4 fonts-wqy-microhei fonts-dejavu-core; do

@@ -33,6 +33,7 @@
 #include "reports/report_fixture.h"
 #include "reports/report_launcher.h"
 #include "reports/report_page_policy.h"
+#include "reports/warm_view.h"
 #include "platform/utf8.h"
 #include "service/endpoints.h"
 #include "service/response_cache.h"
@@ -288,6 +289,33 @@ TEST_F(ReportWindowTest, NameReportFillsHeaderAndAllSevenPages) {
     }
     EXPECT_EQ(evalJs(w.webView(), QStringLiteral("String(window.__pwned)")), QStringLiteral("undefined"));
   }
+  EXPECT_TRUE(messages_.calls().empty());
+}
+
+// The view made ahead (the idle warm-up) serves the next name report: the
+// report fills it as its own, under the same page rules, and once the report
+// has gone another view is made for the next one.
+TEST_F(ReportWindowTest, NameReportTakesTheWarmViewAndTheNextOneIsMade) {
+  const NameRecord record = test::fixtureRecord();
+  seedAnalysis(record, analysisOf(record), false);
+  WarmView::prepare(QStringLiteral("zongh.html"));
+  ASSERT_TRUE(waitUntil([] { return WarmView::ready(); })) << "the warm view never loaded its template";
+  {
+    CQuMingResultWnd w(record);
+    ASSERT_TRUE(w.create());
+    w.show();
+    ASSERT_TRUE(waitUntil([&] { return w.shownPage() == 0; })) << "page 0 was never filled";
+    EXPECT_FALSE(WarmView::ready()) << "the report did not take the warm view";
+    EXPECT_EQ(w.control<toolkit::WebView>(QStringLiteral("Webkit")), w.webView());
+    EXPECT_TRUE(bodyText(w).contains(QStringLiteral("北京市东城区")));
+    EXPECT_FALSE(w.webView()->hostObjectExposed());
+    // The next tab loads into the same view.
+    w.control<QPushButton>(QString::fromLatin1(CQuMingResultWnd::kTabOptions[2]))->click();
+    ASSERT_TRUE(waitUntil([&] { return w.shownPage() == 2; }));
+    EXPECT_TRUE(bodyText(w).contains(QStringLiteral("旭日东升")));
+  }
+  EXPECT_TRUE(waitUntil([] { return WarmView::ready(); })) << "no warm view for the next report";
+  WarmView::discard();
   EXPECT_TRUE(messages_.calls().empty());
 }
 
