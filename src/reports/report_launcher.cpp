@@ -34,7 +34,9 @@ ModuleState& moduleState() {
   return state;
 }
 
-// What the browser engine needs from the process before it is loaded.
+// What the browser engine needs from the process before it is loaded: what
+// it reads at its start (its environment, such as QTWEBENGINE_CHROMIUM_FLAGS,
+// and its switches) is set here, since nothing of it runs before this.
 //
 // Measured on Qt 6.4 (Debian 12): the engine wants Qt's global OpenGL share
 // context, which Qt::AA_ShareOpenGLContexts (or the engine's own start-up
