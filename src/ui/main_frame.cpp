@@ -48,7 +48,6 @@ std::string localText(const QString& text) { return text.toStdString(); }
 CMainFrame::CMainFrame()
     : toolkit::Window(QString::fromLatin1(kClassName), QStringLiteral("skin.xml")),
       clock_(&systemClock()),
-      knowledge_(JoinPath(ProgramFolder, "local.dat"), true),
       resultRows_(QStringLiteral("listitem_mingzi.xml")),
       favoriteRows_(QStringLiteral("listitem_favorite.xml")),
       favoritesView_(*this, favorites_, FavoritesStore::defaultPath(), favoriteRows_),
@@ -134,6 +133,10 @@ void CMainFrame::keyPressEvent(QKeyEvent* event) {
 
 void CMainFrame::initWindow() {
   TraceStartStep("main window layout built");
+  // Opened once the layout is built, not before: the start derives the
+  // database's key on another thread meanwhile (app/run_plugins.h).
+  knowledge_.open(JoinPath(ProgramFolder, "local.dat"), true);
+  TraceStartStep("knowledge database open");
   selectPage(0);
   fillProvincePickers();
   TraceStartStep("province pickers filled");
