@@ -8,8 +8,10 @@
 #include <QPointer>
 #include <QSocketNotifier>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <unistd.h>
 
@@ -19,6 +21,7 @@
 #include "platform/built_in_service.h"
 #include "platform/debug_trace.h"
 #include "platform/folders.h"
+#include "platform/worker_thread.h"
 #include "service/endpoints.h"
 #include "shell/crash_handler.h"
 #include "shell/run_log.h"
@@ -100,9 +103,23 @@ void raiseMainWindow() {
   main->activateWindow();
 }
 
+// How long the end of the program gives workers that nobody waits for (a
+// report closed while its request ran, the start-up check of a stored login).
+constexpr std::chrono::milliseconds kUnfinishedWorkGrace{300};
+
 int shutdown() {
   plugins::shutdownPlugins();
   BuiltInService::instance().stop();  // after the update check, which may use it
+  // Such a worker may wait for a slow service far longer than anyone waits
+  // for the program to end. It is given a short while and then abandoned:
+  // the process ends here, before the exit-time destructors free what the
+  // worker still uses. It owns only its own copies, and an answer it would
+  // have cached is written whole or not at all.
+  if (!waitForUnfinishedWork(kUnfinishedWorkGrace)) {
+    DebugTrace("shutdown: a worker still waits for the service; ending the process\n");
+    std::fflush(nullptr);
+    std::_Exit(0);
+  }
   return 0;
 }
 

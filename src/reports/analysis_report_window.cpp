@@ -9,9 +9,14 @@ namespace norvane::reports {
 AnalysisReportWindow::AnalysisReportWindow(const QString& layoutFile, const QString& tabLayoutName,
                                            Endpoint endpoint, bool nicknameStrip, const NameRecord& record,
                                            QWidget* parent)
-    : ReportWindow(layoutFile, tabLayoutName, parent), query_(endpoint), current_(record), nicknameStrip_(nicknameStrip) {}
+    : ReportWindow(layoutFile, tabLayoutName, parent),
+      sharedQuery_(std::make_shared<AnalysisQuery>(endpoint)),
+      query_(*sharedQuery_),
+      current_(record),
+      nicknameStrip_(nicknameStrip) {}
 
-AnalysisReportWindow::~AnalysisReportWindow() { waitForWorker(); }
+// A request still running keeps the shared query alive (ReportWindow).
+AnalysisReportWindow::~AnalysisReportWindow() = default;
 
 void AnalysisReportWindow::startReport(const char* firstTemplate) {
   initReport(true);
@@ -33,7 +38,7 @@ void AnalysisReportWindow::startAnalysis() {
   query_.Gender = current_.Gender;
   query_.Longitude = current_.Longitude;
   query_.m = 1;
-  startWorker([this] { return query_.run(); });
+  startWorker([query = sharedQuery_] { return query->run(); });
 }
 
 bool AnalysisReportWindow::handleStripClick(const QString& sender) {

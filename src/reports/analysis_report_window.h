@@ -4,6 +4,8 @@
 // of that page with paging through the main window. Choosing another name
 // while a request runs is remembered and asked once the running request has
 // answered, so one request object never serves two threads.
+#include <memory>
+
 #include "reports/report_window.h"
 #include "service/analysis_query.h"
 #include "service/name_query.h"
@@ -43,7 +45,13 @@ class AnalysisReportWindow : public ReportWindow {
   void onReportResult(ServiceStatus status) final;
   void onNewNamePage() final;
 
-  AnalysisQuery query_;
+ private:
+  // Shared with the running request, which keeps it alive when the window
+  // goes first.
+  std::shared_ptr<AnalysisQuery> sharedQuery_;
+
+ protected:
+  AnalysisQuery& query_;  // the shared query, read after 1032
   NameRecord current_;
 
  private:

@@ -8,9 +8,12 @@
 namespace norvane::reports {
 
 CYunsiResultWnd::CYunsiResultWnd(QWidget* parent)
-    : ReportWindow(QStringLiteral("yunsiResult.xml"), QStringLiteral("tabMain"), parent) {}
+    : ReportWindow(QStringLiteral("yunsiResult.xml"), QStringLiteral("tabMain"), parent),
+      sharedQuery_(std::make_shared<LuckQuery>()),
+      query_(*sharedQuery_) {}
 
-CYunsiResultWnd::~CYunsiResultWnd() { waitForWorker(); }
+// A request still running keeps the shared query alive (ReportWindow).
+CYunsiResultWnd::~CYunsiResultWnd() = default;
 
 void CYunsiResultWnd::notify(const QString& type, const QString& sender) {
   if (type == QLatin1String("windowinit")) {
@@ -19,10 +22,12 @@ void CYunsiResultWnd::notify(const QString& type, const QString& sender) {
       title->setTextFormat(Qt::PlainText);
       title->setText(QStringLiteral("姓名运势 · ") + QString::fromStdString(surname_ + givenName_));
     }
-    startWorker([this] { return query_.run(surname_, givenName_); });
+    startWorker([query = sharedQuery_, surname = surname_, givenName = givenName_] {
+      return query->run(surname, givenName);
+    });
     loadTemplateEarly("yuns.html");
   } else if (type == QLatin1String("click") && sender == QLatin1String("btnClose")) {
-    requestClose();  // the destructor waits for a running worker
+    requestClose();  // at once: a running request finishes on its own
   }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The fortune of a name (surname and given name, no birth data) on one page,
 // "yuns.html".
+#include <memory>
 #include <string>
 
 #include "reports/report_window.h"
@@ -29,7 +30,10 @@ class CYunsiResultWnd : public ReportWindow {
  private:
   std::string surname_;
   std::string givenName_;
-  LuckQuery query_;
+  // Shared with the running request, which keeps it alive when the window
+  // goes first.
+  std::shared_ptr<LuckQuery> sharedQuery_;
+  LuckQuery& query_;  // the shared query, read after 1032
 };
 
 }  // namespace norvane::reports

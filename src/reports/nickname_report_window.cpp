@@ -15,7 +15,7 @@ void CXiaomingResultWnd::notify(const QString& type, const QString& sender) {
     startReport("xiaoming.html");
   } else if (type == QLatin1String("click")) {
     if (sender == QLatin1String("btnClose")) {
-      requestClose();  // the window object waits for a running request as it goes
+      requestClose();  // at once: a running request finishes on its own
     } else {
       handleStripClick(sender);
     }

@@ -12,6 +12,7 @@
 #include "reports/page_data.h"
 #include "reports/report_page_policy.h"
 #include "reports/warm_view.h"
+#include "toolkit/message_channel.h"
 #include "toolkit/skin_archive.h"
 #include "toolkit/web_engine_view.h"
 
@@ -28,9 +29,9 @@ ReportWindow::ReportWindow(const QString& layoutFile, const QString& tabLayoutNa
 }
 
 ReportWindow::~ReportWindow() {
-  // Subclasses wait in their own destructors, before their request objects
-  // go; this is the last guard for the thread object itself.
-  waitForWorker();
+  // A request still running keeps its query alive itself and ends on its
+  // own; its answer is dropped (the window's message channel is closed).
+  worker_.release();
   // The next report gets a warm view too, made once this window has gone.
   if (adoptedWarmView_ && QCoreApplication::instance() != nullptr) {
     QTimer::singleShot(kNextWarmViewDelayMs, QCoreApplication::instance(),
@@ -62,16 +63,14 @@ void ReportWindow::initReport(bool publishPath) {
 }
 
 void ReportWindow::startWorker(std::function<ServiceStatus()> request) {
-  if (worker_.joinable()) return;  // callers serialise; never two threads on one request
-  worker_ = std::thread([this, request = std::move(request)] {
+  if (worker_.held()) return;  // callers serialise; never two threads on one request
+  worker_.start([channel = messageChannel(), request = std::move(request)] {
     ServiceStatus status = request();
-    post(kMessageReportResult, static_cast<quintptr>(static_cast<unsigned>(status)));
+    channel->post(kMessageReportResult, static_cast<quintptr>(static_cast<unsigned>(status)));
   });
 }
 
-void ReportWindow::waitForWorker() {
-  if (worker_.joinable()) worker_.join();
-}
+void ReportWindow::waitForWorker() { worker_.join(); }
 
 void ReportWindow::showLoadingView() {
   if (auto* tabs = control<QStackedWidget>(tabLayoutName_)) tabs->setCurrentIndex(0);

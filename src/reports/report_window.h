@@ -4,16 +4,18 @@
 // window's knowledge database, one worker thread for the service request,
 // and the host that sends page data to the loaded template.
 //
-// The worker only runs the request object it is given and posts message 1032
-// with the status; the window reads the request's results only after that
-// message has arrived. A window never starts a second worker while one runs,
-// and it is never destroyed while its worker runs (the destructor waits).
+// The worker only runs the request it is given and posts message 1032 with
+// the status; the window reads the request's results only after that message
+// has arrived. A window never starts a second worker while one runs. The
+// request owns what it works on (the window shares its query object with
+// it), so a window closed while its request runs goes at once: the worker
+// finishes on its own and its late answer finds no window.
 #include <QString>
 
 #include <functional>
-#include <thread>
 
 #include "data/knowledge_db.h"
+#include "platform/worker_thread.h"
 #include "reports/report_host.h"
 #include "service/transport.h"
 #include "toolkit/window.h"
@@ -36,7 +38,7 @@ class ReportWindow : public toolkit::Window {
  public:
   ~ReportWindow() override;
 
-  bool workerRunning() const { return worker_.joinable(); }
+  bool workerRunning() const { return worker_.held(); }
   KnowledgeDb& knowledgeDb() { return db_; }
   ReportHost& host() { return host_; }
   toolkit::WebView* webView() const { return web_; }
@@ -50,7 +52,8 @@ class ReportWindow : public toolkit::Window {
   void initReport(bool publishPath);
 
   // Runs `request` on the worker thread; its status arrives as 1032. Must not
-  // be called while a worker runs.
+  // be called while a worker runs. The request must own everything it uses
+  // (copies, shared objects), never the window: the window may go first.
   void startWorker(std::function<ServiceStatus()> request);
   // Waits until the worker (if any) has finished.
   void waitForWorker();
@@ -86,7 +89,7 @@ class ReportWindow : public toolkit::Window {
   KnowledgeDb db_;
   ReportHost host_;
   toolkit::WebView* web_ = nullptr;
-  std::thread worker_;
+  WorkerThread worker_;
   enum class EarlyLoad { None, Loading, Loaded };
   EarlyLoad early_ = EarlyLoad::None;
   QString earlyUrl_;

@@ -2,13 +2,16 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QBuffer>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QEventLoop>
 #include <QGraphicsDropShadowEffect>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QLabel>
 #include <QListWidget>
+#include <QMovie>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPropertyAnimation>
@@ -18,12 +21,17 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include <memory>
+#include <vector>
+
 #ifdef NORVANE_HAVE_XCB
 #include <QtGui/qguiapplication_platform.h>
 #include <xcb/xcb.h>
 #endif
 
 #include "toolkit/layout_loader.h"
+#include "toolkit/message_channel.h"
+#include "toolkit/skin_archive.h"
 #include "toolkit/web_view.h"
 #include "toolkit/window_registry.h"
 
@@ -37,6 +45,48 @@ class PostedMessage : public QEvent {
   PostedMessage(unsigned number, quintptr wParam) : QEvent(kPostedMessageEvent), number(number), wParam(wParam) {}
   unsigned number;
   quintptr wParam;
+};
+
+// The windows whose modal loops run now, outermost first. Windows live on
+// the UI thread only, so neither list needs a lock.
+std::vector<QPointer<Window>>& modalWindows() {
+  static std::vector<QPointer<Window>> list;
+  return list;
+}
+
+// Windows that closed while modal loops ran above them, waiting for those
+// loops to return before they are deleted.
+std::vector<QPointer<Window>>& pendingDeletions() {
+  static std::vector<QPointer<Window>> list;
+  return list;
+}
+
+// Plays a skin animation in a label while the label is on screen (a hidden
+// page's animation costs nothing).
+class LabelAnimation : public QObject {
+ public:
+  LabelAnimation(QLabel* label, const QByteArray& image) : QObject(label) {
+    bytes_.setData(image);
+    bytes_.open(QIODevice::ReadOnly);
+    movie_ = std::make_unique<QMovie>(&bytes_);
+    label->setMovie(movie_.get());
+    label->installEventFilter(this);
+    if (label->isVisible()) movie_->start();
+  }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Show) {
+      movie_->start();
+    } else if (event->type() == QEvent::Hide) {
+      movie_->stop();
+    }
+    return false;
+  }
+
+ private:
+  QBuffer bytes_;
+  std::unique_ptr<QMovie> movie_;  // goes before the bytes it reads
 };
 
 // True when a compositing manager runs, so translucent window margins (the
@@ -80,6 +130,7 @@ Window::Window(const QString& className, const QString& layoutFile, QWidget* par
 }
 
 Window::~Window() {
+  if (channel_) channel_->close();  // a worker's late message finds nobody
   WindowRegistry::unregisterWindow(this);
   if (modalLoop_) modalLoop_->exit(result_);
 }
@@ -96,6 +147,7 @@ bool Window::create(QWidget* owner) {
     return false;
   }
   root_ = root;
+  homeDepth_ = modalDepth();
   if (root_->objectName().isEmpty()) root_->setObjectName(QStringLiteral("root"));
 
   QVariant caption = root_->property("captionHeight");
@@ -156,6 +208,13 @@ void Window::enableShadow(bool on) {
 void Window::wireControls() {
   QList<QWidget*> widgets = root_->findChildren<QWidget*>();
   for (QWidget* w : widgets) {
+    if (auto* label = qobject_cast<QLabel*>(w)) {
+      const QString animation = label->property("animation").toString();
+      bool found = false;
+      const QByteArray image = animation.isEmpty() ? QByteArray() : SkinArchive::instance().file(animation, &found);
+      if (found) new LabelAnimation(label, image);
+      continue;
+    }
     if (w->objectName().isEmpty() || w->objectName().startsWith(QLatin1String("qt_"))) continue;
     if (auto* button = qobject_cast<QAbstractButton*>(w)) {
       connect(button, &QAbstractButton::clicked, this,
@@ -215,22 +274,73 @@ void Window::centerWindow() {
   move(frame.topLeft());
 }
 
+int Window::modalDepth() { return static_cast<int>(modalWindows().size()); }
+
+bool Window::ownerIsEnding(QWidget* owner) {
+  for (QWidget* w = owner; w != nullptr; w = w->parentWidget()) {
+    if (auto* window = qobject_cast<Window*>(w); window != nullptr && (window->closing_ || window->closed_)) return true;
+  }
+  return false;
+}
+
 int Window::showModal(QWidget* owner) {
+  // Nothing opens over a window that is going (the program is ending).
+  if (ownerIsEnding(owner != nullptr ? owner : parentWidget())) {
+    homeDepth_ = modalDepth();
+    if (deleteOnClose_) scheduleDeletion();
+    return result_;
+  }
   if (!create(owner)) return result_;
   setWindowModality(Qt::ApplicationModal);
   centerWindow();
   QPointer<Window> self(this);
   QEventLoop loop;
   modalLoop_ = &loop;
+  homeDepth_ = modalDepth();
+  modalWindows().push_back(self);
   show();
   raise();
   activateWindow();
   int result = closed_ ? result_ : loop.exec();
+  modalWindows().pop_back();
+  deletePendingWindows();  // deferred deletions: served by the loop below
   if (self) {
     self->modalLoop_ = nullptr;
     return self->result_;
   }
   return result;
+}
+
+int Window::deletableDepth() const {
+  // A modal window may go inside its own loop (showModal holds it weakly),
+  // never inside one opened above it.
+  return homeDepth_ + (modalLoop_ ? 1 : 0);
+}
+
+void Window::deletePendingWindows() {
+  const int depth = modalDepth();
+  std::vector<QPointer<Window>>& pending = pendingDeletions();
+  for (auto it = pending.begin(); it != pending.end();) {
+    Window* window = it->data();
+    if (window != nullptr && window->deletableDepth() < depth) {
+      ++it;
+      continue;
+    }
+    if (window != nullptr) window->deleteLater();
+    it = pending.erase(it);
+  }
+}
+
+void Window::scheduleDeletion() {
+  if (modalDepth() > deletableDepth()) {
+    // Deleting it now would run its destructor inside a modal loop opened
+    // above it (its deferred deletion would be served there), under code that
+    // still uses it and its children once that loop returns.
+    if (!deletionPending_) pendingDeletions().push_back(QPointer<Window>(this));
+    deletionPending_ = true;
+    return;
+  }
+  deleteLater();
 }
 
 void Window::close(int result) {
@@ -242,7 +352,15 @@ void Window::requestClose() {
   if (closing_ || closed_) return;
   if (!onCloseRequest()) return;
   closing_ = true;
-  if (!isVisible()) {
+  // The modal windows opened above this one go with it, innermost first;
+  // their loops return before this window is deleted.
+  const std::vector<QPointer<Window>> running = modalWindows();
+  for (auto it = running.rbegin(); it != running.rend(); ++it) {
+    Window* modal = it->data();
+    if (modal == nullptr || modal == this || modal->homeDepth_ < homeDepth_) continue;
+    modal->requestClose();
+  }
+  if (!isVisible() || !fadeOnClose_) {
     finishClose();
     return;
   }
@@ -262,7 +380,7 @@ void Window::finishClose() {
   hide();
   emit windowClosed(result_);
   if (modalLoop_) modalLoop_->exit(result_);
-  if (deleteOnClose_) deleteLater();
+  if (deleteOnClose_) scheduleDeletion();
 }
 
 void Window::closeEvent(QCloseEvent* event) {
@@ -278,6 +396,11 @@ void Window::closeEvent(QCloseEvent* event) {
 
 void Window::post(unsigned number, quintptr wParam) {
   QCoreApplication::postEvent(this, new PostedMessage(number, wParam));
+}
+
+std::shared_ptr<MessageChannel> Window::messageChannel() {
+  if (!channel_) channel_ = std::make_shared<MessageChannel>(this);
+  return channel_;
 }
 
 bool Window::event(QEvent* event) {

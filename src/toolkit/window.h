@@ -16,18 +16,29 @@
 //   shadow (bool)        a drop shadow around the window where the desktop composites
 //   resizeBorder (QRect) left, top, right, bottom widths of the resize edges
 //                        (x, y, width, height of the rect); none when absent
+// A label with the property animation (a skin image path, e.g.
+// "images/translator.gif") shows that animated image, playing while the label
+// is on screen.
 // Its geometry gives the window size and its minimumSize the smallest size.
+//
+// Modal loops nest: a dialog opened from a dialog runs its loop inside the
+// first one's. A window that closes ends the modal windows opened above it
+// (for the main window: every one), and a window that deletes itself on
+// close is deleted only once the modal loops running above it have returned,
+// never inside one of them; a modal window under a closing owner does not open.
 #include <QPointer>
 #include <QString>
 #include <QWidget>
 
 #include <map>
+#include <memory>
 
 class QEventLoop;
 class QPropertyAnimation;
 
 namespace norvane::toolkit {
 
+class MessageChannel;
 class WebView;
 
 class Window : public QWidget {
@@ -63,21 +74,29 @@ class Window : public QWidget {
 
   // Shows the window modally (creating it first, owned by `owner`) and runs a
   // local event loop until it closes; returns the result. The window object
-  // survives the call unless setDeleteOnClose(true) was chosen.
+  // survives the call unless setDeleteOnClose(true) was chosen. When `owner`
+  // (or a window owning it) is closing or closed, the window does not open and
+  // the call returns the result at once.
   int showModal(QWidget* owner = nullptr);
+  // The number of modal loops running now.
+  static int modalDepth();
 
   // Sets the result and closes with the 100 ms fade-out.
   void close(int result);
   // A close request without a result (the caption's close button, the desktop's
-  // close): runs onCloseRequest and, when allowed, fades out and closes with
-  // the result left unchanged.
+  // close): runs onCloseRequest and, when allowed, asks the modal windows
+  // opened above this one to close, then fades out and closes with the result
+  // left unchanged.
   void requestClose();
   int result() const { return result_; }
   void setResult(int result) { result_ = result; }
   bool isClosing() const { return closing_; }
 
-  // The window deletes itself once it has closed (the object ends with its window).
+  // The window deletes itself once it has closed (the object ends with its
+  // window), outside every modal loop opened above it.
   void setDeleteOnClose(bool on) { deleteOnClose_ = on; }
+  // Whether a close fades the window out first (the default) or closes it at once.
+  void setFadeOnClose(bool on) { fadeOnClose_ = on; }
 
   // Asks for a drop shadow; it is drawn where a compositing desktop can show
   // it, otherwise the window gets a thin border instead.
@@ -87,6 +106,8 @@ class Window : public QWidget {
   // Posts message `number` with `wParam` to this window; safe from any thread
   // while the window exists.
   void post(unsigned number, quintptr wParam = 0);
+  // The way back for a worker that may outlive the window (MessageChannel).
+  std::shared_ptr<MessageChannel> messageChannel();
 
   // Timers by the caller's own ids; onTimer(id) fires on the window thread.
   void setTimer(int id, int milliseconds);
@@ -129,6 +150,14 @@ class Window : public QWidget {
  private:
   void wireControls();
   void finishClose();
+  // Deletes the window now, or once the modal loops above it have returned.
+  void scheduleDeletion();
+  // True when this window or one owning it is closing or closed.
+  static bool ownerIsEnding(QWidget* owner);
+  // Deletes the windows waiting for the modal loops above them, now returned.
+  static void deletePendingWindows();
+  // The deepest modal loop the window may be deleted in.
+  int deletableDepth() const;
   Qt::Edges edgesAt(const QPoint& pos) const;
 
   QString className_;
@@ -140,6 +169,9 @@ class Window : public QWidget {
   bool closing_ = false;
   bool closed_ = false;
   bool deleteOnClose_ = false;
+  bool fadeOnClose_ = true;
+  bool deletionPending_ = false;
+  int homeDepth_ = 0;  // the modal depth the window lives at (below its own loop)
   bool shadowWanted_ = false;
   bool shadowShown_ = false;
   int captionHeight_ = 30;
@@ -148,6 +180,7 @@ class Window : public QWidget {
   QPoint dragOffset_;
   bool dragging_ = false;
   QPointer<QEventLoop> modalLoop_;
+  std::shared_ptr<MessageChannel> channel_;
   std::map<int, int> timers_;  // qt timer id -> caller id
 };
 

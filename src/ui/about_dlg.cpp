@@ -8,8 +8,9 @@
 namespace norvane {
 
 CAboutDlg::CAboutDlg() : toolkit::Window(QStringLiteral("NorvaneDialogClass"), QStringLiteral("dlg_about.xml")) {
-  // The object ends with its window.
+  // The object ends with its window, which goes at once (no fade-out).
   setDeleteOnClose(true);
+  setFadeOnClose(false);
   enableShadow(true);
 }
 

@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QStackedWidget>
 
-#include "account/query_account.h"
 #include "platform/clock.h"
 #include "platform/debug_trace.h"
 #include "platform/folders.h"
@@ -53,7 +52,7 @@ CMainFrame::CMainFrame()
       favoritesView_(*this, favorites_, FavoritesStore::defaultPath(), favoriteRows_),
       nameList_(*this, nameQuery_, ui::kNameListControls, resultRows_, favoritesView_),
       nicknameList_(*this, nicknameQuery_, ui::kNicknameListControls, resultRows_, favoritesView_),
-      userView_(*this) {
+      userView_(*this, {&nameQuery_, &nicknameQuery_}) {
   // The object ends with its window (its destruction ends the message loop).
   setDeleteOnClose(true);
   enableShadow(true);
@@ -355,7 +354,7 @@ void CMainFrame::fillBirthInfo(PageQuery& query, const ui::NamingForm& form) {
   query.m = 1;
   query.Page = 1;
   query.PageSize = 10;
-  applyAccount(query);  // the logged-in user's account and token, or none
+  // Account and token keep what the user view last put there.
 }
 
 NameRecord CMainFrame::analysisRecord(const QString& surname, const QString& name, const ui::BirthData& birth) {

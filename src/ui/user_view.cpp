@@ -3,10 +3,13 @@
 #include "account/account_store.h"
 #include "account/new_reg_dlg.h"
 #include "account/nickname_markup.h"
+#include "account/query_account.h"
 #include "account/revalidation.h"
+#include "platform/worker_thread.h"
 #include "shell/message_box.h"
 #include "shell/settings.h"
 #include "shell/text_table.h"
+#include "toolkit/message_channel.h"
 #include "toolkit/skin_archive.h"
 #include "toolkit/window.h"
 
@@ -19,11 +22,12 @@
 #include <QStackedWidget>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QTextDocument>
 
 #include <algorithm>
 #include <map>
 #include <memory>
-#include <thread>
+#include <system_error>
 
 namespace norvane {
 namespace {
@@ -57,11 +61,12 @@ std::string skinImageSource(const std::string& name) {
 }  // namespace
 
 struct UserView::Worker {
-  std::thread thread;
+  WorkerThread thread;
   StoredLogin checked;
 };
 
-UserView::UserView(toolkit::Window& mainWindow) : window_(mainWindow) {}
+UserView::UserView(toolkit::Window& mainWindow, std::vector<PageQuery*> accountInputs)
+    : window_(mainWindow), accountInputs_(std::move(accountInputs)) {}
 
 UserView::~UserView() { stop(); }
 
@@ -77,18 +82,25 @@ void UserView::initialize() {
   worker_ = std::make_unique<Worker>();
   worker_->checked = storedLoginOf(store, oemSettings().partnerId);
   setNicknameEnabled(false);
-  toolkit::Window* window = &window_;
   StoredLogin checked = worker_->checked;
   // The worker only asks and posts; the store and the window change on the
-  // window thread when its message arrives. The window waits for it (stop).
-  worker_->thread = std::thread([window, checked] {
-    RevalidationOutcome outcome = revalidateStoredLogin(checked);
-    if (outcome == RevalidationOutcome::Confirmed) {
-      window->post(kUserViewMessage, 1);
-    } else {
-      window->post(kRevalidationMessage, outcome == RevalidationOutcome::TokenChanged ? 1 : 0);
-    }
-  });
+  // window thread when its message arrives. Nobody waits for it: a window
+  // closed meanwhile goes at once, and the answer then reaches nobody.
+  try {
+    worker_->thread.start([channel = window_.messageChannel(), checked] {
+      RevalidationOutcome outcome = revalidateStoredLogin(checked);
+      if (outcome == RevalidationOutcome::Confirmed) {
+        channel->post(kUserViewMessage, 1);
+      } else {
+        channel->post(kRevalidationMessage, outcome == RevalidationOutcome::TokenChanged ? 1 : 0);
+      }
+    });
+  } catch (const std::system_error&) {
+    // No check this time: the stored login stays as it is, as when the
+    // service does not answer.
+    worker_.reset();
+    setNicknameEnabled(true);
+  }
 }
 
 bool UserView::handleClick(const QString& sender) {
@@ -140,13 +152,24 @@ bool UserView::handleMessage(unsigned number, quintptr wParam) {
 }
 
 void UserView::stop() {
-  if (worker_ && worker_->thread.joinable()) worker_->thread.join();
+  if (worker_) worker_->thread.release();
 }
 
 void UserView::finishWorker() {
-  stop();
+  if (worker_) worker_->thread.join();  // posting was its last action
   worker_.reset();
   setNicknameEnabled(true);
+}
+
+void UserView::copyAccountToInputs(bool loggedIn) {
+  for (PageQuery* input : accountInputs_) {
+    if (loggedIn) {
+      applyAccount(*input, accountStore());
+    } else {
+      input->Account.clear();
+      input->Token.clear();
+    }
+  }
 }
 
 void UserView::setNicknameEnabled(bool enabled) {
@@ -180,7 +203,9 @@ void UserView::showLoggedIn() {
   if (button != nullptr) {
     button->setText(QString());
     button->setAccessibleName(nickname);
-    button->setToolTip(nickname);
+    // A tooltip that looks like markup is drawn as markup: the nickname (the
+    // WeChat or QQ page's text) goes in as escaped rich text, shown as typed.
+    button->setToolTip(nickname.isEmpty() ? QString() : Qt::convertFromPlainText(nickname, Qt::WhiteSpaceNormal));
   }
   QLabel* label = nicknameLabel();
   if (label != nullptr && button != nullptr) {
@@ -219,6 +244,7 @@ void UserView::showLoggedIn() {
     }
   }
   if (auto* tabs = window_.control<QStackedWidget>(QStringLiteral("tabUser"))) tabs->setCurrentIndex(1);
+  copyAccountToInputs(true);
 }
 
 void UserView::showLoggedOut() {
@@ -235,6 +261,7 @@ void UserView::showLoggedOut() {
     }
     tabs->setCurrentIndex(0);
   }
+  copyAccountToInputs(false);
 }
 
 }  // namespace norvane

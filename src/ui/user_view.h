@@ -3,11 +3,17 @@
 // "tabUser" with "btnLogin", the logged-in page with "nicknameView" and
 // "userNickname", login from "btnLogin", logout from the menu's "menuLog", and
 // the start-up re-validation of a stored login (message 1038).
+//
+// The views carry the login into the window's search inputs: the logged-in
+// view copies the account and token into each of them, the logged-out view
+// empties them, so every later request (a new search, the next page of an
+// existing list) asks as the user shown.
 #include <QtGlobal>
 
 #include <memory>
 #include <optional>
 #include <utility>
+#include <vector>
 
 class QLabel;
 class QString;
@@ -18,9 +24,13 @@ class Window;
 
 namespace norvane {
 
+class PageQuery;
+
 class UserView {
  public:
-  explicit UserView(toolkit::Window& mainWindow);
+  // `accountInputs`: the queries that ask as the logged-in user (the window
+  // keeps them alive as long as the view).
+  explicit UserView(toolkit::Window& mainWindow, std::vector<PageQuery*> accountInputs = {});
   ~UserView();
   UserView(const UserView&) = delete;
   UserView& operator=(const UserView&) = delete;
@@ -38,7 +48,8 @@ class UserView {
   // Message 1038 (and any message the re-validation posts); true when handled.
   bool handleMessage(unsigned number, quintptr wParam);
 
-  // Waits for the re-validation worker; called by the window's destruction.
+  // Lets a running re-validation go without waiting for it (its answer then
+  // reaches nobody); called by the window's destruction.
   void stop();
 
  private:
@@ -49,9 +60,11 @@ class UserView {
   void showLoggedOut();
   void finishWorker();
   void setNicknameEnabled(bool enabled);
+  void copyAccountToInputs(bool loggedIn);
   QLabel* nicknameLabel();
 
   toolkit::Window& window_;
+  std::vector<PageQuery*> accountInputs_;
   std::unique_ptr<Worker> worker_;
   std::optional<std::pair<int, int>> skinWidths_;  // "tabUser" minimum and maximum width
 };

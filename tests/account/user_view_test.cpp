@@ -26,6 +26,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QStackedWidget>
+#include <QTextDocument>
 #include <QTimer>
 
 namespace norvane {
@@ -44,6 +45,16 @@ class HostWindow : public toolkit::Window {
  protected:
   bool onMessage(unsigned number, quintptr wParam) override { return user.handleMessage(number, wParam); }
 };
+
+// What a tooltip shows: Qt draws a tooltip text that looks like markup as
+// rich text, any other as it stands.
+QString shownToolTip(const QWidget* widget) {
+  const QString tip = widget->toolTip();
+  if (!Qt::mightBeRichText(tip)) return tip;
+  QTextDocument document;
+  document.setHtml(tip);
+  return document.toPlainText();
+}
 
 bool waitUntil(const std::function<bool()>& done, int ms = 15000) {
   QElapsedTimer t;
@@ -98,6 +109,8 @@ TEST_F(UserViewTest, StoredLoginShowsTheNicknameAsTextWithTheLoginTypesIcon) {
   EXPECT_FALSE(rich.contains(QStringLiteral("<b>")));
   EXPECT_TRUE(rich.contains(QStringLiteral("<img src=\"data:image/png;base64,")));
   EXPECT_EQ(nicknameButton()->accessibleName(), QString::fromStdString(nickname));
+  // The tooltip shows it as typed too, never as markup.
+  EXPECT_EQ(shownToolTip(nicknameButton()), QString::fromStdString(nickname));
 
   // The icon is the QQ one of the skin.
   bool ok = false;

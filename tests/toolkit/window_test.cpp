@@ -14,11 +14,13 @@
 #include <QThread>
 #include <QTimer>
 
+#include <memory>
 #include <thread>
 
 #include "support/temp_dir.h"
 #include "support/qt_application.h"
 #include "toolkit/layout_loader.h"
+#include "toolkit/message_channel.h"
 #include "toolkit/skin_archive.h"
 #include "toolkit/skin_fixture.h"
 #include "toolkit/web_view.h"
@@ -191,6 +193,71 @@ TEST_F(WindowTest, DeleteOnCloseEndsTheObjectAndTheRegistryForgetsIt) {
   EXPECT_TRUE(w.isNull());
   EXPECT_EQ(WindowRegistry::findWindow(QStringLiteral("NorvaneWindowClass")), nullptr);
   EXPECT_EQ(WindowRegistry::findWindow(QStringLiteral("OtherClass")), &other);
+}
+
+TEST_F(WindowTest, ClosingOwnerEndsItsModalWindowsFirstAndGoesOutsideTheirLoops) {
+  // The owner is asked to close while a dialog it owns runs modally, and that
+  // dialog has one of its own open (the way the program is asked to end with
+  // a dialog open). Both loops return; the owner is deleted once, after them.
+  QPointer<TestWindow> owner = new TestWindow();
+  owner->setDeleteOnClose(true);
+  ASSERT_TRUE(owner->create());
+  owner->show();
+  bool ownerAliveAfterLoops = false;
+  std::vector<int> results;
+  QTimer::singleShot(0, owner.data(), [&] {
+    TestWindow dialog;  // on the stack, as the program's dialogs are
+    QTimer::singleShot(0, &dialog, [&] {
+      TestWindow inner;
+      QTimer::singleShot(30, owner.data(), [&] { owner->requestClose(); });
+      inner.setResult(3);
+      results.push_back(inner.showModal(&dialog));
+    });
+    dialog.setResult(4);
+    results.push_back(dialog.showModal(owner.data()));
+    ownerAliveAfterLoops = !owner.isNull();
+    // Nothing opens over a window that is going.
+    TestWindow late;
+    late.setResult(5);
+    results.push_back(late.showModal(owner.data()));
+    EXPECT_FALSE(late.isVisible());
+  });
+  QElapsedTimer t;
+  t.start();
+  while (!owner.isNull() && t.elapsed() < 5000) QApplication::processEvents(QEventLoop::AllEvents, 5);
+  EXPECT_TRUE(owner.isNull()) << "the owner was never deleted";
+  EXPECT_TRUE(ownerAliveAfterLoops) << "the owner was deleted inside a modal loop";
+  EXPECT_EQ(results, (std::vector<int>{3, 4, 5}));
+}
+
+TEST_F(WindowTest, WithoutTheFadeACloseEndsTheWindowAtOnce) {
+  for (bool fade : {true, false}) {
+    TestWindow w;
+    w.setFadeOnClose(fade);
+    bool visibleRightAfterClose = true;
+    QTimer::singleShot(20, &w, [&] {
+      w.close(2);
+      visibleRightAfterClose = w.isVisible();
+    });
+    EXPECT_EQ(w.showModal(nullptr), 2);
+    EXPECT_EQ(visibleRightAfterClose, fade) << "fade " << fade;
+  }
+}
+
+TEST_F(WindowTest, MessageChannelReachesTheWindowWhileItLivesAndNobodyAfter) {
+  auto w = std::make_unique<TestWindow>();
+  ASSERT_TRUE(w->create());
+  std::shared_ptr<MessageChannel> channel = w->messageChannel();
+  bool posted = false;
+  std::thread([&] { posted = channel->post(1032, 7); }).join();
+  pump(20);
+  EXPECT_TRUE(posted);
+  ASSERT_EQ(w->messages.size(), 1u);
+  EXPECT_EQ(w->messages[0].wParam, 7u);
+  w.reset();
+  std::thread([&] { posted = channel->post(1032, 8); }).join();
+  pump(20);
+  EXPECT_FALSE(posted);
 }
 
 TEST_F(WindowTest, TimersFireByTheCallersIdUntilKilled) {

@@ -16,15 +16,20 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMovie>
 #include <QStackedWidget>
 #include <QKeyEvent>
 #include <QTimeEdit>
 #include <QTimer>
 
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <functional>
 #include <memory>
 
 #include "support/qt_application.h"
+#include "account/account_store.h"
 #include "data/favorites_store.h"
 #include "platform/clock.h"
 #include "platform/profile_file.h"
@@ -154,6 +159,26 @@ class MainWindowTest : public ::testing::Test {
   }
 
   static std::string referenceOrigin() { return "http://127.0.0.1:" + std::to_string(reference_->port()); }
+
+  // The reference service's next answer of `path` comes `delay` late.
+  static bool slowDown(const std::string& path, std::chrono::milliseconds delay) {
+    Json::Value fault;
+    fault["mode"] = "slow";
+    fault["delay_ms"] = static_cast<Json::Int64>(delay.count());
+    fault["path"] = path;
+    httplib::Client client("127.0.0.1", reference_->port());
+    auto answer = client.Post("/control/fault", Json::FastWriter().write(fault), "application/json");
+    return answer && answer->status == 200;
+  }
+  // How many answers the response cache holds.
+  int cachedAnswers() const {
+    int n = 0;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(data_->file("cache"), ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+      n += it->is_regular_file() ? 1 : 0;
+    return n;
+  }
 
   // A fresh data folder with the given service; SaveInput as given.
   void useService(const std::string& origin, int saveInput = 1) {
@@ -742,6 +767,30 @@ TEST_F(MainWindowTest, LongFavouriteListsGetTheirRowsAsTheyScrollIntoView) {
   EXPECT_EQ(onDisk.records().back().Ming, "名59");
 }
 
+TEST_F(MainWindowTest, TheWaitingStepPlaysItsAnimationOnlyWhileShown) {
+  ScriptedService service(30);
+  service.server().on("/v1/build", [](const httplib::Request&, httplib::Response& response) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    response.set_content("{\"code\":0,\"total\":1,\"data\":[{\"x\":\"李\",\"m\":\"慢\"}]}", "application/json");
+  });
+  useService(service.origin());
+  openFrame();
+  auto* image = control<QLabel>("waitingImageQuming");
+  ASSERT_NE(image, nullptr);
+  ASSERT_NE(image->movie(), nullptr);
+  EXPECT_TRUE(image->movie()->isValid());
+  EXPECT_NE(image->movie()->state(), QMovie::Running);  // the form is shown
+  type("editXing", QStringLiteral("李"));
+  choosePlace("", 2, 0, 0);
+  click("btnQuMing");
+  ASSERT_EQ(step("tabQuming"), 1);
+  EXPECT_EQ(image->movie()->state(), QMovie::Running);
+  ASSERT_TRUE(waitUntil([this] { return step("tabQuming") == 2; }));
+  EXPECT_NE(image->movie()->state(), QMovie::Running);
+  EXPECT_FALSE(image->accessibleName().isEmpty());
+  EXPECT_NE(control<QLabel>("waitingImageQuxiaoming"), nullptr);
+}
+
 TEST_F(MainWindowTest, ClosingDuringASearchWaitsForItAndKeepsTheFavourites) {
   ScriptedService service(30);
   useService(service.origin());
@@ -760,6 +809,124 @@ TEST_F(MainWindowTest, ClosingDuringASearchWaitsForItAndKeepsTheFavourites) {
   FavoritesStore onDisk;
   onDisk.load(FavoritesStore::defaultPath());
   EXPECT_EQ(onDisk.size(), 1u);
+}
+
+TEST_F(MainWindowTest, ClosingTheFortuneOrNicknameReportDuringItsRequestLeavesTheWindowAnswering) {
+  struct Case {
+    const char* what;
+    const char* path;  // the request the report waits for
+    std::function<void(MainWindowTest&)> fill;
+    const char* submit;
+  };
+  const Case cases[] = {
+      {"fortune", "/v1/luck",
+       [](MainWindowTest& t) {
+         t.type("editXing3", QStringLiteral("李"));
+         t.type("editMing3", QStringLiteral("白"));
+       },
+       "btnXingMingYunsi"},
+      {"nickname", "/v1/child/show",
+       [](MainWindowTest& t) {
+         t.type("editXing5", QStringLiteral("王"));
+         t.type("editMing5", QStringLiteral("宝宝"));
+         t.choosePlace("5", 0, 0, 0);
+       },
+       "btnXiaoMingFenxi"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    useService(referenceOrigin());  // a fresh data folder: nothing cached
+    openFrame();
+    c.fill(*this);
+    ASSERT_TRUE(slowDown(c.path, std::chrono::milliseconds(8000)));
+    // The report is closed as soon as it shows, while the service holds its
+    // answer; from then on a 100 ms timer of the main window keeps firing.
+    QElapsedTimer sinceClose;
+    qint64 lastTick = 0, longestGap = 0;
+    QTimer ticker;
+    ticker.setInterval(100);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+      longestGap = std::max(longestGap, sinceClose.elapsed() - lastTick);
+      lastTick = sinceClose.elapsed();
+    });
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      toolkit::Window* report = toolkit::WindowRegistry::findWindow(QStringLiteral("NorvaneResultWindowClass"));
+      if (report == nullptr || !report->isVisible()) return;
+      poll.stop();
+      report->requestClose();
+      sinceClose.start();
+      ticker.start();
+    });
+    poll.start(20);
+    click(c.submit);  // returns when the report's modal loop has ended
+    ASSERT_TRUE(sinceClose.isValid()) << "no report opened";
+    waitUntil([&] { return sinceClose.elapsed() > 2500; });
+    ticker.stop();
+    longestGap = std::max(longestGap, sinceClose.elapsed() - lastTick);
+    EXPECT_LT(longestGap, 3000) << "the main window stood still until the service answered";
+    // The late answer still arrives (it is cached) and reaches nobody.
+    ASSERT_TRUE(waitUntil([&] { return cachedAnswers() > 0; }));
+    waitUntil([] { return false; }, 300);
+    EXPECT_TRUE(messages().empty());
+    EXPECT_EQ(toolkit::WindowRegistry::findWindow(QStringLiteral("NorvaneResultWindowClass")), nullptr);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The login travels with every request
+
+TEST_F(MainWindowTest, PagingAsksAsTheUserShownAfterALogoutAndALogin) {
+  ScriptedService service(100);
+  service.server().answer("/sms/login/", R"({"code":0})");
+  // Each account gets its own token; the stored one is confirmed at start.
+  service.server().on("/v1/user/login", [](const httplib::Request& request, httplib::Response& response) {
+    Json::Value body;
+    Json::Reader().parse(request.body, body);
+    const std::string token = body["account"].asString() == "wx-old" ? "tok-old" : "tok-new";
+    response.set_content(R"({"code":0,"data":{"token":")" + token + R"("}})", "application/json");
+  });
+  useService(service.origin());
+  accountStore().save("wx-old", "小明", "tok-old", kLoginWeChat, userStore());
+  openFrame();
+  ASSERT_TRUE(waitUntil([this] { return control("userNickname")->isEnabled(); }));  // the start-up check answered
+  auto askedAs = [&service] {
+    const auto requests = service.server().requestsTo("/v1/build");
+    Json::Value body;
+    if (requests.empty() || !Json::Reader().parse(requests.back().body, body)) return std::string("(none)");
+    return body["account"].asString() + "/" + body["token"].asString();
+  };
+  ASSERT_TRUE(searchNames());
+  EXPECT_EQ(askedAs(), "wx-old/tok-old");
+
+  // Logout from the user menu: the next page of the same list asks as nobody.
+  click("userNickname");
+  QAbstractButton* logout = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->isVisible() && w->findChild<QAbstractButton*>(QStringLiteral("menuLog")))
+      logout = w->findChild<QAbstractButton*>(QStringLiteral("menuLog"));
+  ASSERT_NE(logout, nullptr);
+  logout->click();
+  ASSERT_TRUE(waitUntil([this] { return control<QStackedWidget>("tabUser")->currentIndex() == 0; }));
+  click("btnNextPageQuming");
+  EXPECT_EQ(askedAs(), "/");
+
+  // Login with an SMS code: the next page asks as the new user.
+  whenWindowShows(QStringLiteral("NorvaneDialogClass"), [&service](toolkit::Window* dialog) {
+    dialog->control<QLineEdit>(QStringLiteral("userMobile"))->setText(QStringLiteral("13800138000"));
+    dialog->control<QAbstractButton>(QStringLiteral("btnSendVeryfyCode"))->click();
+    Json::Value sms;
+    const auto sent = service.server().requestsTo("/sms/login/");
+    ASSERT_FALSE(sent.empty());
+    ASSERT_TRUE(Json::Reader().parse(sent.back().body, sms));
+    dialog->control<QLineEdit>(QStringLiteral("verifyCode"))->setText(QString::fromStdString(sms["code"].asString()));
+    dialog->control<QAbstractButton>(QStringLiteral("btnMobileLogin"))->click();
+  });
+  click("btnLogin");  // returns when the login dialog has closed
+  ASSERT_EQ(control<QStackedWidget>("tabUser")->currentIndex(), 1);
+  click("btnNextPageQuming");
+  EXPECT_EQ(askedAs(), "13800138000/tok-new");
+  EXPECT_EQ(frame_->nicknameQuery().Token, "tok-new");
 }
 
 // ---------------------------------------------------------------------------
@@ -863,11 +1030,13 @@ TEST_F(MainWindowTest, AboutLinkAndCustomerServiceOpenTheSitePages) {
   QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "open");
   click("btnKefu");
   QString shownSite;
+  bool goneAtOnce = false;
   whenWindowShows(QStringLiteral("NorvaneDialogClass"), [&](toolkit::Window* about) {
     shownSite = about->control<QAbstractButton>(QStringLiteral("buttonSite"))->text();
     EXPECT_EQ(about->control<QLabel>(QStringLiteral("LabelVersion"))->text(), QStringLiteral("1.0.0.1001"));
     about->control<QAbstractButton>(QStringLiteral("buttonSite"))->click();
     about->control<QAbstractButton>(QStringLiteral("btnClose"))->click();
+    goneAtOnce = !about->isVisible();  // no fade-out
   });
   click("btnMenu");
   QWidget* menu = nullptr;
@@ -877,6 +1046,7 @@ TEST_F(MainWindowTest, AboutLinkAndCustomerServiceOpenTheSitePages) {
   menu->findChild<QAbstractButton*>(QStringLiteral("menuAbout"))->click();
   ASSERT_TRUE(waitUntil([&] { return catcher.urls.size() == 2 && !toolkit::WindowRegistry::findWindow(QStringLiteral("NorvaneDialogClass")); }));
   QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+  EXPECT_TRUE(goneAtOnce);
   const QString origin = QString::fromStdString(referenceOrigin());
   EXPECT_EQ(catcher.urls.at(0).toString(), origin + QStringLiteral("/service/"));
   EXPECT_EQ(catcher.urls.at(1).toString(), origin + QStringLiteral("/"));
