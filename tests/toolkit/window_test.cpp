@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
@@ -315,6 +316,31 @@ TEST(LayoutLoader, LoadsNoDesignerPlugin) {
   const std::string maps = test::readFile("/proc/self/maps");
   EXPECT_EQ(maps.find("/designer/"), std::string::npos);
   EXPECT_EQ(maps.find("WebEngine"), std::string::npos);
+}
+
+// The root's style sheet reaches the finished tree whole (entities and
+// all), styles the children as the document says, and a child's own style
+// sheet stays the child's.
+TEST(LayoutLoader, RootStyleSheetStylesTheWholeTree) {
+  test::startOffscreenApplication("window_tests");
+  const std::string sheet = "QLabel#caption { color: #ff0000; } QPushButton[flat=&quot;true&quot;] &gt; * { }";
+  const std::string rootProps = "<property name=\"styleSheet\"><string>" + sheet + "</string></property>";
+  const std::string childProps = "<property name=\"styleSheet\"><string>color: #0000ff;</string></property>";
+  SkinArchive::instance().loadBytes(test::makeZip(
+      {{"styled.xml", test::layoutDocument(test::item("QLabel", "caption") + test::item("QLabel", "note", childProps),
+                                           300, 200, rootProps)}}));
+  std::unique_ptr<QWidget> root(LayoutLoader::make()->loadLayout(QStringLiteral("styled.xml"), nullptr));
+  ASSERT_NE(root, nullptr);
+  EXPECT_EQ(root->styleSheet(),
+            QStringLiteral("QLabel#caption { color: #ff0000; } QPushButton[flat=\"true\"] > * { }"));
+  auto* caption = root->findChild<QLabel*>(QStringLiteral("caption"));
+  auto* note = root->findChild<QLabel*>(QStringLiteral("note"));
+  ASSERT_TRUE(caption && note);
+  EXPECT_EQ(note->styleSheet(), QStringLiteral("color: #0000ff;"));
+  caption->ensurePolished();
+  note->ensurePolished();
+  EXPECT_EQ(caption->palette().color(QPalette::WindowText), QColor(0xff, 0, 0));
+  EXPECT_EQ(note->palette().color(QPalette::WindowText), QColor(0, 0, 0xff));
 }
 
 // Without the web module, a layout's web view is an empty place: the window
