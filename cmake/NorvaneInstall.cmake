@@ -1,7 +1,8 @@
 # The installed tree (cmake --install, and the Debian package made from it):
 #
 #   lib/norvane/             the program folder: norvane, norvane-cli,
-#                            norvane-refservice, oem.ini, local.dat, language/,
+#                            norvane-refservice, libnorvane-reports.so (the
+#                            report module), oem.ini, local.dat, language/,
 #                            content/, refservice/ (the built-in service's data)
 #   bin/norvane, bin/norvane-cli
 #                            relative links into the program folder; the
@@ -28,6 +29,10 @@ if(NORVANE_BUILD_GUI)
   list(APPEND norvane_programs norvane-cli-report)  # norvane-cli's report command
 endif()
 install(TARGETS ${norvane_programs} RUNTIME DESTINATION ${NORVANE_INSTALL_PROGRAM_DIR})
+if(NORVANE_BUILD_GUI)
+  # The report module beside the program, which loads it from its own folder.
+  install(TARGETS norvane_report_module LIBRARY DESTINATION ${NORVANE_INSTALL_PROGRAM_DIR})
+endif()
 install(FILES ${NORVANE_BIN_DIR}/oem.ini ${NORVANE_BIN_DIR}/local.dat
   DESTINATION ${NORVANE_INSTALL_PROGRAM_DIR})
 install(DIRECTORY ${NORVANE_BIN_DIR}/language ${NORVANE_BIN_DIR}/refservice

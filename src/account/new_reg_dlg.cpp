@@ -46,6 +46,11 @@ CNewRegDlg::CNewRegDlg(QWidget* parent)
         CWebBrowserDlg browser(url);
         browser.setWindowTitle(windowText);
         browser.create(owner);
+        if (!browser.hasWebView()) {
+          // The web module is missing or broken: a message instead of an empty window.
+          ShowMessage("WebModuleMissing", owner, MB_ERROR_ICON);
+          return QString();
+        }
         browser.SetCaption(caption);
         browser.showModal(owner);
         return browser.answer();

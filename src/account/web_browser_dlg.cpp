@@ -5,7 +5,6 @@
 #include <QLabel>
 #include <QStackedWidget>
 #include <QTimer>
-#include <QWebEngineView>
 
 namespace norvane {
 namespace {
@@ -24,6 +23,8 @@ CWebBrowserDlg::CWebBrowserDlg(const QString& url, QWidget* parent)
       home_(QUrl(url)) {
   enableShadow(true);
 }
+
+bool CWebBrowserDlg::hasWebView() const { return control<toolkit::WebView>(QStringLiteral("ie")) != nullptr; }
 
 void CWebBrowserDlg::SetCaption(const QString& text) {
   if (text.isEmpty()) return;
@@ -48,7 +49,7 @@ void CWebBrowserDlg::notify(const QString& type, const QString& sender) {
     } else if (sender == QLatin1String("btnRefresh")) {
       showStep(0);
       if (auto* web = control<toolkit::WebView>(QStringLiteral("ie"))) {
-        web->view()->stop();
+        web->stop();
         web->navigate(url_);
       }
     }

@@ -20,6 +20,9 @@ class CWebBrowserDlg : public toolkit::Window {
  public:
   explicit CWebBrowserDlg(const QString& url, QWidget* parent = nullptr);
 
+  // Whether the built dialog holds its web view "ie" (none without the web module).
+  bool hasWebView() const;
+
   // Sets the text of "caption" when the text and the label exist.
   void SetCaption(const QString& text);
 

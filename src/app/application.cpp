@@ -146,6 +146,7 @@ void showFatalMessage(const QString& text, const QString& title) {
 }
 
 int RunApplication(int argc, char** argv, const MainWindowFactory& createMainWindow) {
+  TraceStartStep("entry");
   // A crashed instance starts the program again only to show its crash message.
   std::string crashMessage = crashMessageFromEnvironment();
   if (!crashMessage.empty()) return showCrashBox(argc, argv, crashMessage);
@@ -172,9 +173,13 @@ int RunApplication(int argc, char** argv, const MainWindowFactory& createMainWin
   // An invisible platform (offscreen) still runs the window program fully.
   const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
   const bool display = hasVisibleDisplay() || platform.startsWith("offscreen") || platform.startsWith("minimal");
+  std::jthread knowledgeKey;
+  if (display) knowledgeKey = plugins::prepareKnowledgeDb();
   std::unique_ptr<QCoreApplication> app;
   if (display) {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);  // the web view needs it
+    // No Qt::AA_ShareOpenGLContexts here: it would start the GL driver
+    // before the first frame. The report module makes the share context the
+    // browser engine needs when it is loaded (reports/report_launcher.cpp).
     auto* gui = new QApplication(argc, argv);
     gui->setQuitOnLastWindowClosed(false);  // the main window's destruction ends the loop
     applyFonts(*gui);
@@ -184,6 +189,7 @@ int RunApplication(int argc, char** argv, const MainWindowFactory& createMainWin
   }
   // The window class ("Norvane") and the desktop file name tie the window to
   // norvane.desktop (StartupWMClass, and the application id on Wayland).
+  TraceStartStep("application object made");
   QCoreApplication::setApplicationName(QStringLiteral("Norvane"));
   if (display) QGuiApplication::setDesktopFileName(QStringLiteral("norvane"));
 
@@ -194,6 +200,7 @@ int RunApplication(int argc, char** argv, const MainWindowFactory& createMainWin
   }
 
   // 5. Normal start.
+  TraceStartStep("single instance claimed");
   initializeEndpointsAndFolders();
   LoadOemSettings(JoinPath(ProgramFolder, "oem.ini"));
   startBuiltInService();
@@ -202,6 +209,7 @@ int RunApplication(int argc, char** argv, const MainWindowFactory& createMainWin
   setRunLogPath(JoinPath(ProgramFolder, "run.log"));
   setCrashDumpFolder(DataFolder);
 
+  TraceStartStep("settings read, built-in service started");
   toolkit::SkinArchive& skin = toolkit::SkinArchive::instance();
   if (!skin.loadDefault()) {
     showFatalMessage(QString::fromUtf8(kSkinMissingText), QString::fromUtf8(kSkinMissingTitle));
@@ -225,7 +233,9 @@ int RunApplication(int argc, char** argv, const MainWindowFactory& createMainWin
   if (hasVisibleDisplay()) setCrashMessageProgram("/proc/self/exe");
   installStopSignals();
 
+  TraceStartStep("skin loaded, update check started");
   QPointer<toolkit::Window> mainWindow(createMainWindow ? createMainWindow() : nullptr);
+  TraceStartStep("main window object made");
   if (mainWindow == nullptr || !mainWindow->create(nullptr)) {
     // The archive is there but does not hold a usable main window layout.
     DebugTrace("main window: %s\n", mainWindow ? mainWindow->lastError().toUtf8().constData() : "not made");
@@ -233,6 +243,7 @@ int RunApplication(int argc, char** argv, const MainWindowFactory& createMainWin
     showFatalMessage(QString::fromUtf8(kSkinMissingText), QString::fromUtf8(kSkinMissingTitle));
     return shutdown();
   }
+  TraceStartStep("main window built and initialised");
   mainWindow->setWindowTitle(QStringLiteral("Norvane"));
   QObject::connect(mainWindow.data(), &QObject::destroyed, app.get(), &QCoreApplication::quit);
   QObject::connect(&instance, &SingleInstance::raiseRequested, app.get(), raiseMainWindow);
@@ -255,6 +266,7 @@ int RunApplication(int argc, char** argv, const MainWindowFactory& createMainWin
   mainWindow->raise();
   mainWindow->activateWindow();
   DebugTrace("main window shown\n");
+  TraceStartStep("main window shown");
 
   app->exec();
 

@@ -4,6 +4,8 @@
 #include <cstdlib>
 
 #include "account/account_store.h"
+#include "data/knowledge_db.h"
+#include "platform/folders.h"
 #include "platform/debug_trace.h"
 #include "shell/crash_handler.h"
 #include "shell/run_log.h"
@@ -14,6 +16,13 @@
 #include "update/update.h"
 
 namespace norvane::plugins {
+
+std::jthread prepareKnowledgeDb() {
+  return std::jthread([path = JoinPath(locateProgramFolder(), "local.dat")] {
+    KnowledgeDb::prepareKey(path);
+    TraceStartStep("knowledge database key derived");
+  });
+}
 
 void loadStoredAccount() { accountStore().load(); }
 

@@ -3,7 +3,16 @@
 // Each function is called at one fixed step of the start-up; the sequence
 // around it does not depend on what it does. Until the named part is linked
 // in, a function does nothing (said at each definition in run_plugins.cpp).
+#include <thread>
+
 namespace norvane::plugins {
+
+// Normal start, before the application object is made: derives the key of
+// the knowledge database beside the program on a worker thread, while the
+// application object and the main window are made; the main window's open
+// then finds the key ready (or waits only for the rest of its derivation).
+// The returned thread is waited for when it goes.
+std::jthread prepareKnowledgeDb();
 
 // After the folders are known: loads the stored login (account, token,
 // nickname) from the per-user store.

@@ -205,6 +205,12 @@ KnowledgeDb::KnowledgeDb(const std::string& path, bool pathIsUtf8) : path_(path)
 
 KnowledgeDb::~KnowledgeDb() { close(); }
 
+bool KnowledgeDb::prepareKey(const std::string& path) {
+  std::string salt;
+  std::string rawKey;
+  return readSalt(path, salt) && rawKeyFor(databaseKey, salt, rawKey);
+}
+
 bool KnowledgeDb::open(const std::string& path, bool pathIsUtf8) {
   close();
   path_ = path;

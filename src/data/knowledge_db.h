@@ -60,6 +60,11 @@ class KnowledgeDb {
   // process for each file salt; later opens of a file with the same salt use
   // the derived key directly.
   bool open(const std::string& path, bool pathIsUtf8 = false);
+  // Derives the key of the file at `path` (UTF-8) as an open would, and keeps
+  // it, so that the following opens of that file need no derivation; an open
+  // that comes while it runs waits for it instead of deriving again. Any
+  // thread; false when the file cannot be read.
+  static bool prepareKey(const std::string& path);
   void close();
   bool isOpen() const { return db_ != nullptr; }
   const std::string& path() const { return path_; }

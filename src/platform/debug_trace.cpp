@@ -1,5 +1,6 @@
 #include "platform/debug_trace.h"
 
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,13 @@ void DebugTrace(const char* format, ...) {
   // One write() per line so lines of different threads do not interleave.
   ssize_t ignored = ::write(STDERR_FILENO, line, len);
   (void)ignored;
+}
+
+void TraceStartStep(const char* step) {
+  if (std::getenv("NORVANE_TRACE") == nullptr) return;
+  static const auto first = std::chrono::steady_clock::now();
+  const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - first).count();
+  DebugTrace("start +%.1f ms: %s\n", ms, step);
 }
 
 }  // namespace norvane

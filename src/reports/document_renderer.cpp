@@ -10,7 +10,7 @@
 #include "reports/report_host.h"
 #include "reports/report_page_policy.h"
 #include "service/json_access.h"
-#include "toolkit/web_view.h"
+#include "toolkit/web_engine_view.h"
 
 namespace norvane::reports {
 namespace {
@@ -50,12 +50,12 @@ DocumentRenderer::~DocumentRenderer() {
   view_.reset();
 }
 
-toolkit::WebView* DocumentRenderer::view() {
+toolkit::WebEngineWebView* DocumentRenderer::view() {
   if (view_ == nullptr) {
     // Shown off the screen, as wide as a sheet's text column (A4 less the
     // side margins at 96 dpi), so that what the print page measures before
     // printing is what the sheet will hold.
-    view_ = std::make_unique<toolkit::WebView>();
+    view_ = std::make_unique<toolkit::WebEngineWebView>();
     view_->setAttribute(Qt::WA_DontShowOnScreen);
     view_->resize(kSheetWidthPx, kSheetHeightPx);
     restrictToContentFolder(view_.get(), contentFolder());
@@ -117,7 +117,7 @@ void DocumentRenderer::renderPdf(const ReportDocument& document, PdfDone done) {
   fill(
       document,
       [this, done] {
-        view()->view()->page()->printToPdf(
+        view()->engineView()->page()->printToPdf(
             [this, done](const QByteArray& pdf) {
               busy_ = false;
               done(pdf, pdf.isEmpty() ? QStringLiteral("the web engine made no PDF") : QString());
@@ -140,7 +140,7 @@ void DocumentRenderer::print(const ReportDocument& document, QPrinter* printer, 
   fill(
       document,
       [this, printer, done] {
-        QWebEngineView* engineView = view()->view();
+        QWebEngineView* engineView = view()->engineView();
         auto connection = std::make_shared<QMetaObject::Connection>();
         *connection = connect(engineView, &QWebEngineView::printFinished, this, [this, connection, done](bool ok) {
           QObject::disconnect(*connection);

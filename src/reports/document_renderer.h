@@ -17,7 +17,7 @@
 class QPrinter;
 
 namespace norvane::toolkit {
-class WebView;
+class WebEngineWebView;
 }
 
 namespace norvane::reports {
@@ -51,9 +51,9 @@ class DocumentRenderer : public QObject {
   // Loads and fills the print page, then calls `ready` (or fails with a reason).
   void fill(const ReportDocument& document, std::function<void()> ready, std::function<void(const QString&)> failed);
   void waitUntilReady(int triesLeft, std::function<void()> ready, std::function<void(const QString&)> failed);
-  toolkit::WebView* view();
+  toolkit::WebEngineWebView* view();
 
-  std::unique_ptr<toolkit::WebView> view_;
+  std::unique_ptr<toolkit::WebEngineWebView> view_;
   bool busy_ = false;
   QMetaObject::Connection loadConnection_;
 };

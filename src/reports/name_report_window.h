@@ -10,6 +10,9 @@ namespace norvane::reports {
 
 class CQuMingResultWnd : public AnalysisReportWindow {
   Q_OBJECT
+  // Readable through the meta-object by programs that reach the window only
+  // by its class name (the report benchmarks).
+  Q_PROPERTY(int shownPage READ shownPage)
  public:
   // The tab options of the seven pages, by page index.
   static const char* const kTabOptions[kNamePageCount];

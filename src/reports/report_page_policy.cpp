@@ -7,7 +7,7 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
-#include "toolkit/web_view.h"
+#include "toolkit/web_engine_view.h"
 
 namespace norvane::reports {
 
@@ -25,7 +25,9 @@ void ContentFolderInterceptor::interceptRequest(QWebEngineUrlRequestInfo& info) 
 void restrictToContentFolder(toolkit::WebView* view, const QString& folder) {
   if (view == nullptr) return;
   view->setHostObjectExposed(false);
-  QWebEnginePage* page = view->view()->page();
+  auto* engine = qobject_cast<toolkit::WebEngineWebView*>(view);
+  if (engine == nullptr) return;  // not the engine's view: nothing else to restrict
+  QWebEnginePage* page = engine->engineView()->page();
   page->setUrlRequestInterceptor(new ContentFolderInterceptor(folder, page));
   QWebEngineSettings* settings = page->settings();
   settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);

@@ -1,20 +1,30 @@
 #include "reports/report_window.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
+#include <QLayout>
+#include <QTimer>
 #include <QLabel>
 #include <QMovie>
 #include <QStackedWidget>
 
 #include "platform/clock.h"
 #include "platform/folders.h"
+#include "reports/page_data.h"
 #include "reports/report_export.h"
 #include "reports/report_page_policy.h"
+#include "reports/warm_view.h"
 #include "toolkit/keyboard_access.h"
 #include "toolkit/message_channel.h"
 #include "toolkit/skin_archive.h"
-#include "toolkit/web_view.h"
+#include "toolkit/web_engine_view.h"
 
 namespace norvane::reports {
+namespace {
+// After a report that used the warm view has closed, the next one is made a
+// little later, off the close's own work.
+constexpr int kNextWarmViewDelayMs = 200;
+}  // namespace
 
 ReportWindow::ReportWindow(const QString& layoutFile, const QString& tabLayoutName, QWidget* parent)
     : toolkit::Window(QString::fromLatin1(kReportWindowClass), layoutFile, parent), tabLayoutName_(tabLayoutName) {
@@ -25,6 +35,11 @@ ReportWindow::~ReportWindow() {
   // A request still running keeps its query alive itself and ends on its
   // own; its answer is dropped (the window's message channel is closed).
   worker_.release();
+  // The next report gets a warm view too, made once this window has gone.
+  if (adoptedWarmView_ && QCoreApplication::instance() != nullptr) {
+    QTimer::singleShot(kNextWarmViewDelayMs, QCoreApplication::instance(),
+                       [] { WarmView::prepare(QString::fromLatin1(namePageTemplate(0))); });
+  }
 }
 
 void ReportWindow::initReport(bool publishPath) {
@@ -116,8 +131,32 @@ void ReportWindow::loadTemplateEarly(const char* templateName) {
   // tool running, the page loads once the answer is there, and is read filled.
   if (toolkit::enableWebEngineAccessibility()) return;
   earlyUrl_ = pageUrl(QString::fromLatin1(templateName));
+  bool loaded = false;
+  if (adoptWarmView(earlyUrl_, loaded)) {
+    // Loaded: the answer arrives later, as a posted message. Still loading:
+    // its load-finished notification comes as for the view's own load.
+    early_ = loaded ? EarlyLoad::Loaded : EarlyLoad::Loading;
+    return;
+  }
   early_ = EarlyLoad::Loading;
   web_->navigate(earlyUrl_);
+}
+
+bool ReportWindow::adoptWarmView(const QString& url, bool& loaded) {
+  toolkit::WebEngineWebView* warm = WarmView::take(url, loaded);
+  if (warm == nullptr) return false;
+  QWidget* place = web_->parentWidget();
+  warm->setParent(place);
+  warm->setObjectName(web_->objectName());
+  warm->setGeometry(web_->geometry());
+  if (place != nullptr && place->layout() != nullptr) delete place->layout()->replaceWidget(web_, warm);
+  warm->setVisible(web_->isVisibleTo(place));
+  delete web_;
+  web_ = warm;
+  host_.setView(web_);
+  web_->setLoadFinishedHandler([this](const QString& loaded, bool ok) { onPageLoaded(web_, loaded, ok); });
+  adoptedWarmView_ = true;
+  return true;
 }
 
 void ReportWindow::showTemplate(const char* templateName) {

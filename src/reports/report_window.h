@@ -96,6 +96,10 @@ class ReportWindow : public toolkit::Window {
   void onPageLoaded(toolkit::WebView* view, const QString& url, bool ok) override;
 
  private:
+  // Puts the warm view (warm_view.h) in place of the layout's web view when
+  // it shows or loads `url`; true when it did (`loaded`: its load is done).
+  bool adoptWarmView(const QString& url, bool& loaded);
+
   QString tabLayoutName_;
   KnowledgeDb db_;
   ReportHost host_;
@@ -106,6 +110,7 @@ class ReportWindow : public toolkit::Window {
   EarlyLoad early_ = EarlyLoad::None;
   QString earlyUrl_;
   bool answerShown_ = false;  // pages are filled only once an answer has been shown
+  bool adoptedWarmView_ = false;
   bool contentFocused_ = false;  // the focus went to the content view when it first showed
   bool closeRequested_ = false;  // an answer arriving after the close is dropped
   void setExportEnabled(bool enabled);

@@ -3,16 +3,20 @@
 // A QUiLoader that never loads Designer plugins (their web view plugin makes
 // its own, incompatible view) and creates the toolkit's own controls itself:
 // class "WebView" (also accepted: "QWebEngineView", "WkeWebkit") becomes a
-// norvane::toolkit::WebView. An unknown class becomes a plain QWidget so a
-// broken layout never takes the program down.
+// norvane::toolkit::WebView (made by the web module, see web_view.h). An
+// unknown class becomes a plain QWidget so a broken layout never takes the
+// program down.
 #include <QUiLoader>
+
+#include <memory>
 
 namespace norvane::toolkit {
 
 class LayoutLoader : public QUiLoader {
   Q_OBJECT
  public:
-  explicit LayoutLoader(QObject* parent = nullptr);
+  // A loader made while no Designer plugin can be found (make one only this way).
+  static std::unique_ptr<LayoutLoader> make();
   QWidget* createWidget(const QString& className, QWidget* parent = nullptr, const QString& name = QString()) override;
 
   // Loads `file` from the process skin archive; nullptr (and errorString())
@@ -21,6 +25,7 @@ class LayoutLoader : public QUiLoader {
   QString lastError() const { return lastError_; }
 
  private:
+  explicit LayoutLoader(QObject* parent = nullptr);
   QString lastError_;
 };
 

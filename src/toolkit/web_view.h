@@ -8,28 +8,18 @@
 // the page's channel is connected are queued and delivered once it is.
 // Views that show pages which must not reach the host (the report pages)
 // switch that off with setHostObjectExposed(false) before their first load.
+//
+// This is the control's interface only. The browser engine behind it lives
+// in the web module (see web_module.h), which the program loads when the
+// first window that holds a web view is built: layouts get their views from
+// makeWebView(), so nothing of the engine is loaded before one is needed.
 #include <QString>
 #include <QUrl>
 #include <QWidget>
 
 #include <functional>
 
-class QWebEngineView;
-class QWebChannel;
-
 namespace norvane::toolkit {
-
-class NativeBridge;
-
-// Lets the web engine give its pages' content to assistive technology (a
-// screen reader reads a report's text, headings and pictures' descriptions)
-// when one runs: Qt's accessibility is active, QT_LINUX_ACCESSIBILITY_ALWAYS_ON
-// is set, or the AT-SPI bus reports a screen reader (ScreenReaderEnabled or
-// IsEnabled). Without one the engine's accessibility stays off and the pages
-// cost what they did. It must run before the engine starts, which is at the
-// first web view; the WebView constructor calls it. Returns whether the
-// engine's accessibility is on (decided at the first call).
-bool enableWebEngineAccessibility();
 
 class WebView : public QWidget {
   Q_OBJECT
@@ -38,17 +28,21 @@ class WebView : public QWidget {
   ~WebView() override;
 
   // Starts loading a URL; a local path (without scheme) is taken as a file.
-  void navigate(const QString& urlOrPath);
+  virtual void navigate(const QString& urlOrPath) = 0;
+  // Stops a load in progress.
+  virtual void stop() = 0;
+  // The URL of the page shown (or being loaded).
+  virtual QUrl url() const = 0;
   // Runs script text in the current page; nothing is returned.
-  void runScript(const QString& script);
+  virtual void runScript(const QString& script) = 0;
   // Runs script text and hands its result (as text) to `done`. When the page
   // goes away first, `done` is called with an empty text as the view ends, so
   // whatever it refers to must outlive the view.
-  void runScript(const QString& script, std::function<void(const QString&)> done);
+  virtual void runScript(const QString& script, std::function<void(const QString&)> done) = 0;
 
   // Whether pages get window.JS2Native and the channel to the host object
   // (default true). Takes effect from the next page load.
-  void setHostObjectExposed(bool exposed);
+  virtual void setHostObjectExposed(bool exposed) = 0;
   bool hostObjectExposed() const { return hostExposed_; }
 
   void setLoadFinishedHandler(std::function<void(const QString& url, bool ok)> handler);
@@ -60,34 +54,35 @@ class WebView : public QWidget {
   void setNavigationFilter(std::function<bool(const QUrl& url)> filter);
   void setNativeCallHandler(std::function<QString(const QString& method, const QString& content)> handler);
 
-  QWebEngineView* view() const { return view_; }
+  // What the host object answers to a call of the page.
+  QString callNative(const QString& method, const QString& content);
 
  signals:
   void loadFinished(const QString& url, bool ok);
 
- private:
-  friend class NativeBridge;
-  friend class GuardedPage;
-  QString callNative(const QString& method, const QString& content);
-
-  QWebEngineView* view_ = nullptr;
-  QWebChannel* channel_ = nullptr;
-  NativeBridge* bridge_ = nullptr;
+ protected:
+  // For the engine's view: a load has finished (handler, then signal).
+  void pageLoaded(const QString& url, bool ok);
+  // For the engine's view: whether the navigation filter lets `url` through.
+  bool navigationAllowed(const QUrl& url) const;
   bool hostExposed_ = true;
+
+ private:
   std::function<void(const QString&, bool)> loadFinishedHandler_;
   std::function<bool(const QUrl&)> navigationFilter_;
   std::function<QString(const QString&, const QString&)> nativeHandler_;
 };
 
-// The object the page reaches through the channel (named "norvaneHost").
-class NativeBridge : public QObject {
-  Q_OBJECT
- public:
-  explicit NativeBridge(WebView* owner) : QObject(owner), owner_(owner) {}
-  Q_INVOKABLE QString call(const QString& method, const QString& content) { return owner_->callNative(method, content); }
+// How web views are made. The web module installs its maker when it is
+// loaded; the loader is what loads the module (the program installs it): it
+// is asked whenever a view is wanted and no maker is there.
+using WebViewMaker = std::function<WebView*(QWidget* parent)>;
+void setWebViewMaker(WebViewMaker maker);
+void setWebViewLoader(std::function<bool()> loader);
+bool hasWebViewMaker();
 
- private:
-  WebView* owner_;
-};
+// A new web view, loading the web module first when needed; nullptr when no
+// module could be loaded (the caller then makes do without a view).
+WebView* makeWebView(QWidget* parent);
 
 }  // namespace norvane::toolkit

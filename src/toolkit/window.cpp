@@ -144,10 +144,10 @@ bool Window::create(QWidget* owner) {
   if (owner != nullptr && owner != parentWidget()) {
     setParent(owner, windowFlags() | Qt::Window | Qt::FramelessWindowHint);
   }
-  LayoutLoader loader;
-  QWidget* root = loader.loadLayout(layoutFile_, this);
+  std::unique_ptr<LayoutLoader> loader = LayoutLoader::make();
+  QWidget* root = loader->loadLayout(layoutFile_, this);
   if (root == nullptr) {
-    lastError_ = loader.lastError();
+    lastError_ = loader->lastError();
     return false;
   }
   root_ = root;

@@ -9,6 +9,7 @@
 #include <QStackedWidget>
 
 #include "platform/clock.h"
+#include "platform/debug_trace.h"
 #include "platform/folders.h"
 #include "reports/report_launcher.h"
 #include "service/response_cache.h"
@@ -46,7 +47,6 @@ std::string localText(const QString& text) { return text.toStdString(); }
 CMainFrame::CMainFrame()
     : toolkit::Window(QString::fromLatin1(kClassName), QStringLiteral("skin.xml")),
       clock_(&systemClock()),
-      knowledge_(JoinPath(ProgramFolder, "local.dat"), true),
       resultRows_(QStringLiteral("listitem_mingzi.xml")),
       favoriteRows_(QStringLiteral("listitem_favorite.xml")),
       favoritesView_(*this, favorites_, FavoritesStore::defaultPath(), favoriteRows_),
@@ -89,9 +89,11 @@ bool CMainFrame::onMessage(unsigned number, quintptr wParam) {
   switch (number) {
     case kNameSearchResult:
       nameList_.searchFinished(statusOf(wParam));
+      if (statusOf(wParam) == kStatusOk) reportWarmUp_.pageShown();
       return true;
     case kNicknameSearchResult:
       nicknameList_.searchFinished(statusOf(wParam));
+      if (statusOf(wParam) == kStatusOk) reportWarmUp_.pageShown();
       return true;
     case kNameOptionMark:
       nameList_.checkOption(static_cast<int>(wParam));
@@ -129,8 +131,14 @@ void CMainFrame::keyPressEvent(QKeyEvent* event) {
 }
 
 void CMainFrame::initWindow() {
+  TraceStartStep("main window layout built");
+  // Opened once the layout is built, not before: the start derives the
+  // database's key on another thread meanwhile (app/run_plugins.h).
+  knowledge_.open(JoinPath(ProgramFolder, "local.dat"), true);
+  TraceStartStep("knowledge database open");
   selectPage(0);
   fillProvincePickers();
+  TraceStartStep("province pickers filled");
   if (appSettings().SaveInput != 0) {
     ui::FormAccess forms(*this);
     for (const ui::NamingForm* form :
@@ -138,6 +146,7 @@ void CMainFrame::initWindow() {
       forms.restore(*form, *clock_);
     nameQuery_.AdvancedSettings.cc = ui::savedSourceBook();
   }
+  TraceStartStep("saved input restored");
   favoritesView_.fill();
   // AwareDPI needs nothing here: Qt 6 always lays windows out for the
   // screen's scale factor, whatever the setting says.

@@ -11,6 +11,7 @@
 #include "service/name_query.h"
 #include "toolkit/window.h"
 #include "ui/favorites_view.h"
+#include "ui/report_warm_up.h"
 #include "ui/result_list.h"
 #include "ui/row_factory.h"
 #include "ui/user_view.h"
@@ -92,6 +93,7 @@ class CMainFrame : public toolkit::Window {
   ui::ResultList nameList_;
   ui::ResultList nicknameList_;
   UserView userView_;
+  ui::ReportWarmUp reportWarmUp_;
   QPointer<ui::PopupMenu> menu_;
   std::deque<QString> menuCommands_;  // chosen menu items waiting for message 1145
 };

@@ -13,8 +13,7 @@ namespace norvane::ui {
 PopupMenu::PopupMenu(const QString& layoutFile, QWidget* owner, Chosen chosen)
     : QWidget(owner, Qt::Popup | Qt::FramelessWindowHint), chosen_(std::move(chosen)) {
   setAttribute(Qt::WA_DeleteOnClose, false);
-  toolkit::LayoutLoader loader;
-  QWidget* root = loader.loadLayout(layoutFile, this);
+  QWidget* root = toolkit::LayoutLoader::make()->loadLayout(layoutFile, this);
   if (root == nullptr) return;
   valid_ = true;
   auto* box = new QVBoxLayout(this);

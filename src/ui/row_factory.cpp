@@ -92,8 +92,7 @@ RowFactory::~RowFactory() = default;
 QWidget* RowFactory::build() {
   if (!read_) {
     read_ = true;
-    toolkit::LayoutLoader loader;
-    prototype_.reset(loader.loadLayout(file_, nullptr));
+    prototype_.reset(toolkit::LayoutLoader::make()->loadLayout(file_, nullptr));
   }
   if (!prototype_) return nullptr;
   QWidget* row = copyWidget(prototype_.get(), nullptr);

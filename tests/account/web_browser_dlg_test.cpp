@@ -2,6 +2,7 @@
 // page hands over, the refusal to leave the page's host, and the error view.
 #include "account/web_browser_dlg.h"
 
+#include "support/engine_web_views.h"
 #include "support/qt_application.h"
 #include "service/test_server.h"
 #include "toolkit/skin_archive.h"
@@ -63,6 +64,7 @@ class WebBrowserDlgTest : public ::testing::Test {
   static void SetUpTestSuite() {
     if (qEnvironmentVariableIsEmpty("DISPLAY")) return;
     test::startWebApplication("web_browser_dialog_tests");
+    test::installEngineWebViews();
     toolkit::SkinArchive::instance().loadFile(QStringLiteral(NORVANE_SKIN_ZIP_PATH));
   }
   void SetUp() override {

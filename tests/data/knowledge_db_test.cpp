@@ -257,6 +257,25 @@ TEST(KnowledgeDbOpen, ConcurrentObjectsOnOneFile) {
   EXPECT_EQ(failures.load(), 0);
 }
 
+// The start derives the key on a worker while the window thread goes on:
+// an open during the derivation waits for it and reads the file; a file that
+// cannot be read prepares nothing.
+TEST(KnowledgeDbOpen, KeyPreparedOnAnotherThreadServesTheOpen) {
+  TempDir dir;
+  const std::string path = dir.file("local.dat");
+  ASSERT_EQ(test::runKnowledgeBuilder(path, test::kKnowledgeFixtureSources), 0);
+  std::atomic<bool> prepared{false};
+  std::thread worker([&] { prepared = KnowledgeDb::prepareKey(path); });
+  KnowledgeDb db(path, true);
+  worker.join();
+  EXPECT_TRUE(prepared.load());
+  ASSERT_TRUE(db.isOpen());
+  std::vector<AreaEntry> provinces;
+  EXPECT_TRUE(db.childAreas(0, provinces));
+  EXPECT_FALSE(provinces.empty());
+  EXPECT_FALSE(KnowledgeDb::prepareKey(dir.file("missing.dat")));
+}
+
 TEST(PlaceText, ShortenPlaceName) {
   struct Case {
     const char* in;

@@ -79,7 +79,7 @@ class ProgramUnderTest {
     const fs::path bin(NORVANE_BIN_DIR);
     program_ = dir_.file("norvane");
     fs::copy_file(bin / "norvane", program_);
-    for (const char* part : {"local.dat", "language", "content"})
+    for (const char* part : {"local.dat", "language", "content", "libnorvane-reports.so"})
       fs::copy(bin / part, fs::path(dir_.path()) / part, fs::copy_options::recursive);
     const std::string origin = "http://127.0.0.1:" + std::to_string(server_->port());
     test::writeFile(dir_.file("oem.ini"), "[Hosts]\nService=" + origin + "\nStatistics=" + origin + "\nUpdate=" + origin +

@@ -32,7 +32,7 @@ run_check() {
   for f in norvane norvane-cli norvane-refservice; do
     [ -x "$program/$f" ] || fail "$f is not an executable in the program folder"
   done
-  for f in oem.ini local.dat language/cn.dat language/tw.dat refservice/characters.tsv; do
+  for f in libnorvane-reports.so oem.ini local.dat language/cn.dat language/tw.dat refservice/characters.tsv; do
     [ -f "$program/$f" ] || fail "$f is missing from the program folder"
   done
   for f in norvane norvane-cli; do
@@ -92,6 +92,11 @@ run_check() {
   ! pgrep -f "$program/norvane-refservice" >/dev/null || fail "the window program left its built-in service running"
 
   [ "$before" = "$(listing)" ] || fail "the program folder changed at run time"
+
+  # The program starts without the browser engine; the report module it loads
+  # for reports finds everything it needs in the installed program.
+  bash "$(dirname "$0")/../app/report_module_fit.sh" "$program/norvane" "$program/libnorvane-reports.so" ||
+    fail "the installed report module does not fit the installed program"
 }
 
 # Reads width and height from a PNG's header.

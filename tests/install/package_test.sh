@@ -20,7 +20,7 @@ deb=${debs[0]}
 
 contents=$(dpkg-deb -c "$deb" | awk '{ $1=$2=$3=$4=$5=""; sub(/^ +/, ""); print }')
 expect() { grep -qxF -- "$1" <<<"$contents" || fail "the package does not hold $1"; }
-for f in norvane norvane-cli norvane-cli-report norvane-refservice oem.ini local.dat language/cn.dat language/tw.dat refservice/characters.tsv; do
+for f in norvane norvane-cli norvane-cli-report norvane-refservice libnorvane-reports.so oem.ini local.dat language/cn.dat language/tw.dat refservice/characters.tsv; do
   expect "./usr/lib/norvane/$f"
 done
 for page in zongh baz sanc hout shux shengr xingz xiaoming yuns compare print; do
@@ -41,6 +41,11 @@ expect "./usr/share/doc/norvane/changelog.gz"
 # Files belong to root, directories are 755.
 dpkg-deb -c "$deb" | awk '$2 != "root/root" { bad=1 } $1 ~ /^d/ && $1 != "drwxr-xr-x" { bad=1 } END { exit bad }' ||
   fail "files not owned by root or directories not 755"
+
+# The packaged (stripped) program still exports what its report module needs.
+dpkg-deb -x "$deb" "$out/tree"
+bash "$source_dir/tests/app/report_module_fit.sh" "$out/tree/usr/lib/norvane/norvane" "$out/tree/usr/lib/norvane/libnorvane-reports.so" ||
+  fail "the packaged report module does not fit the packaged program"
 
 [ "$(dpkg-deb -f "$deb" Package)" = norvane ] || fail "package name"
 depends=$(dpkg-deb -f "$deb" Depends)

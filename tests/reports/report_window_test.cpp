@@ -33,6 +33,7 @@
 #include "reports/report_fixture.h"
 #include "reports/report_launcher.h"
 #include "reports/report_page_policy.h"
+#include "reports/warm_view.h"
 #include "platform/utf8.h"
 #include "service/endpoints.h"
 #include "service/response_cache.h"
@@ -321,6 +322,33 @@ TEST_F(ReportWindowTest, TheSummaryShowsTheSourceOfTheRecordElseOfTheAnalysis) {
   }
 }
 
+// The view made ahead (the idle warm-up) serves the next name report: the
+// report fills it as its own, under the same page rules, and once the report
+// has gone another view is made for the next one.
+TEST_F(ReportWindowTest, NameReportTakesTheWarmViewAndTheNextOneIsMade) {
+  const NameRecord record = test::fixtureRecord();
+  seedAnalysis(record, analysisOf(record), false);
+  WarmView::prepare(QStringLiteral("zongh.html"));
+  ASSERT_TRUE(waitUntil([] { return WarmView::ready(); })) << "the warm view never loaded its template";
+  {
+    CQuMingResultWnd w(record);
+    ASSERT_TRUE(w.create());
+    w.show();
+    ASSERT_TRUE(waitUntil([&] { return w.shownPage() == 0; })) << "page 0 was never filled";
+    EXPECT_FALSE(WarmView::ready()) << "the report did not take the warm view";
+    EXPECT_EQ(w.control<toolkit::WebView>(QStringLiteral("Webkit")), w.webView());
+    EXPECT_TRUE(bodyText(w).contains(QStringLiteral("北京市东城区")));
+    EXPECT_FALSE(w.webView()->hostObjectExposed());
+    // The next tab loads into the same view.
+    w.control<QPushButton>(QString::fromLatin1(CQuMingResultWnd::kTabOptions[2]))->click();
+    ASSERT_TRUE(waitUntil([&] { return w.shownPage() == 2; }));
+    EXPECT_TRUE(bodyText(w).contains(QStringLiteral("旭日东升")));
+  }
+  EXPECT_TRUE(waitUntil([] { return WarmView::ready(); })) << "no warm view for the next report";
+  WarmView::discard();
+  EXPECT_TRUE(messages_.calls().empty());
+}
+
 TEST_F(ReportWindowTest, HeaderOfATwoCharacterNameAndHostileLabels) {
   NameRecord record = named("李", "白", 90.25f);
   Json::Value analysis = analysisOf(record);
@@ -606,7 +634,7 @@ TEST_F(ReportWindowTest, ReportPagesReachNothingButTheContentFolder) {
                           .arg(origin));
   EXPECT_EQ(evalJs(w.webView(), QStringLiteral("window.__opened")), QStringLiteral("null"));
   // Navigation away (to another local file and to the network) is refused.
-  const QString here = w.webView()->view()->url().toString();
+  const QString here = w.webView()->url().toString();
   evalJs(w.webView(), QStringLiteral("location.href = %1; 'ok'").arg(jsStringLiteral(QUrl::fromLocalFile(QString::fromStdString(program_.file("secret.html"))).toString())));
   QApplication::processEvents();
   evalJs(w.webView(), QStringLiteral("location.href = '%1nav'; 'ok'").arg(origin));
@@ -614,7 +642,7 @@ TEST_F(ReportWindowTest, ReportPagesReachNothingButTheContentFolder) {
   t.start();
   while (t.elapsed() < 1500) QApplication::processEvents(QEventLoop::AllEvents, 20);
   EXPECT_EQ(connections, 0);
-  EXPECT_EQ(w.webView()->view()->url().toString(), here);
+  EXPECT_EQ(w.webView()->url().toString(), here);
   EXPECT_FALSE(bodyText(w).contains(QStringLiteral("secret")));
   EXPECT_EQ(w.shownPage(), 0);
 

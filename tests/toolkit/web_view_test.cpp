@@ -7,6 +7,7 @@
 
 #include <unistd.h>
 
+#include "support/engine_web_views.h"
 #include "support/qt_application.h"
 #include "support/temp_dir.h"
 #include "toolkit/layout_loader.h"
@@ -41,6 +42,7 @@ class WebViewTest : public ::testing::Test {
   static void SetUpTestSuite() {
     if (qEnvironmentVariableIsEmpty("DISPLAY")) return;
     test::startWebApplication("web_view_tests");
+    test::installEngineWebViews();
     SkinArchive::instance().loadBytes(
         test::makeZip({{"web.xml", test::layoutDocument(test::item("WebView", "Webkit"), 400, 300)}}));
   }

@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
@@ -17,10 +18,13 @@
 #include <memory>
 #include <thread>
 
+#include "support/temp_dir.h"
+#include "support/qt_application.h"
 #include "toolkit/layout_loader.h"
 #include "toolkit/message_channel.h"
 #include "toolkit/skin_archive.h"
 #include "toolkit/skin_fixture.h"
+#include "toolkit/web_view.h"
 #include "toolkit/window_registry.h"
 
 namespace norvane::toolkit {
@@ -298,9 +302,65 @@ TEST_F(WindowTest, CaptionDragsTheWindowAndTheBodyDoesNot) {
   }
 }
 
-TEST(LayoutLoader, KeepsDesignerPluginsOut) {
-  LayoutLoader loader;
-  EXPECT_TRUE(loader.pluginPaths().isEmpty());
+// Designer's plugins (among them the Quick widget's and the web engine's
+// view) would load those modules into every start.
+TEST(LayoutLoader, LoadsNoDesignerPlugin) {
+  test::startOffscreenApplication("window_tests");
+  const QStringList paths = QCoreApplication::libraryPaths();
+  auto loader = LayoutLoader::make();
+  EXPECT_TRUE(loader->pluginPaths().isEmpty());
+  EXPECT_EQ(QCoreApplication::libraryPaths(), paths);  // as they were
+  SkinArchive::instance().loadBytes(test::makeZip({{"plain.xml", test::layoutDocument(test::item("QLabel", "caption"))}}));
+  std::unique_ptr<QWidget> root(loader->loadLayout(QStringLiteral("plain.xml"), nullptr));
+  ASSERT_NE(root, nullptr);
+  const std::string maps = test::readFile("/proc/self/maps");
+  EXPECT_EQ(maps.find("/designer/"), std::string::npos);
+  EXPECT_EQ(maps.find("WebEngine"), std::string::npos);
+}
+
+// The root's style sheet reaches the finished tree whole (entities and
+// all), styles the children as the document says, and a child's own style
+// sheet stays the child's.
+TEST(LayoutLoader, RootStyleSheetStylesTheWholeTree) {
+  test::startOffscreenApplication("window_tests");
+  const std::string sheet = "QLabel#caption { color: #ff0000; } QPushButton[flat=&quot;true&quot;] &gt; * { }";
+  const std::string rootProps = "<property name=\"styleSheet\"><string>" + sheet + "</string></property>";
+  const std::string childProps = "<property name=\"styleSheet\"><string>color: #0000ff;</string></property>";
+  SkinArchive::instance().loadBytes(test::makeZip(
+      {{"styled.xml", test::layoutDocument(test::item("QLabel", "caption") + test::item("QLabel", "note", childProps),
+                                           300, 200, rootProps)}}));
+  std::unique_ptr<QWidget> root(LayoutLoader::make()->loadLayout(QStringLiteral("styled.xml"), nullptr));
+  ASSERT_NE(root, nullptr);
+  EXPECT_EQ(root->styleSheet(),
+            QStringLiteral("QLabel#caption { color: #ff0000; } QPushButton[flat=\"true\"] > * { }"));
+  auto* caption = root->findChild<QLabel*>(QStringLiteral("caption"));
+  auto* note = root->findChild<QLabel*>(QStringLiteral("note"));
+  ASSERT_TRUE(caption && note);
+  EXPECT_EQ(note->styleSheet(), QStringLiteral("color: #0000ff;"));
+  caption->ensurePolished();
+  note->ensurePolished();
+  EXPECT_EQ(caption->palette().color(QPalette::WindowText), QColor(0xff, 0, 0));
+  EXPECT_EQ(note->palette().color(QPalette::WindowText), QColor(0, 0, 0xff));
+}
+
+// Without the web module, a layout's web view is an empty place: the window
+// finds no web view control. The loader is asked for the module every time.
+TEST(LayoutLoader, WebViewWithoutTheWebModuleIsAnEmptyPlace) {
+  test::startOffscreenApplication("window_tests");
+  int asked = 0;
+  setWebViewLoader([&asked] {
+    ++asked;
+    return false;
+  });
+  SkinArchive::instance().loadBytes(test::makeZip({{"web.xml", test::layoutDocument(test::item("WebView", "Webkit"))}}));
+  for (int i = 0; i < 2; ++i) {
+    Window w(QStringLiteral("NorvaneDialogClass"), QStringLiteral("web.xml"));
+    ASSERT_TRUE(w.create());
+    EXPECT_EQ(w.control<WebView>(QStringLiteral("Webkit")), nullptr);
+    EXPECT_NE(w.control(QStringLiteral("Webkit")), nullptr);
+  }
+  EXPECT_EQ(asked, 2);
+  setWebViewLoader(nullptr);
 }
 
 }  // namespace
