@@ -243,10 +243,14 @@ TEST_F(KeyboardFlowTest, KeysAloneSearchPageKeepAFavouriteAndOpenItsReport) {
   EXPECT_EQ(reportFocus, QStringLiteral("tabZhongheTishi"));
   EXPECT_EQ(nextTab, QStringLiteral("tabBaziFenxi"));
 
-  // 删除 of the favourite's row, by Tab and Enter.
+  // 删除 of the favourite's row, by Tab and Enter: the row's compare choice
+  // and 查看 come first, in reading order.
   QApplication::setActiveWindow(frame_);
   control("listFavorite")->setFocus();
   QTest::keyClick(focused(), Qt::Key_Tab);
+  ASSERT_EQ(focusedName(), QStringLiteral("XuanZe"));
+  QTest::keyClick(focused(), Qt::Key_Tab);
+  ASSERT_EQ(focusedName(), QStringLiteral("FengXiFromFav"));
   QTest::keyClick(focused(), Qt::Key_Tab);
   ASSERT_EQ(focusedName(), QStringLiteral("RemoveFavorite"));
   EXPECT_EQ(accessible(focused())->text(QAccessible::Name), QStringLiteral("删除 ") + kept);
