@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "service/json_access.h"
+#include "service/name_source.h"
 
 namespace norvane::reports {
 namespace {
@@ -146,7 +147,10 @@ Json::Value buildComparisonData(const std::vector<ComparedName>& names, Knowledg
   data["strongest"] = Json::Value(Json::arrayValue);
   for (const ComparedName& n : names) {
     data["names"].append(n.record.Xing + n.record.Ming);
-    data["sources"].append(classicalSource(n.analysis));
+    // The analysis's source first; else the one the name came with from its page.
+    Json::Value source = classicalSource(n.analysis);
+    if (source.isNull() && !n.record.ChuChu.empty()) source = nameSourceJson(n.record.ChuChu);
+    data["sources"].append(source);
     data["strongest"].append(strongestPoint(n.analysis));
   }
 

@@ -39,7 +39,8 @@ Json::Value classicalSource(const Json::Value& analysis);
 std::string strongestPoint(const Json::Value& analysis);
 
 // The page data of "compare.html": "names", "rows" [{"group","label","cells",
-// "tags"?, "best"?}], "sources", "strongest". A row's "best" lists the columns
+// "tags"?, "best"?}], "sources" (the analysis's classical source, else the
+// record's own), "strongest". A row's "best" lists the columns
 // holding its best value; it is left out when every column is equal or no
 // value can be ranked.
 Json::Value buildComparisonData(const std::vector<ComparedName>& names, KnowledgeDb& db);

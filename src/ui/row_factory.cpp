@@ -1,5 +1,6 @@
 #include "ui/row_factory.h"
 
+#include <QAbstractButton>
 #include <QBoxLayout>
 #include <QCheckBox>
 #include <QLabel>
@@ -72,11 +73,11 @@ QWidget* copyWidget(const QWidget* from, QWidget* parent) {
   to->setMaximumSize(from->maximumSize());
   to->setSizePolicy(from->sizePolicy());
   // Row buttons are reached through their list, never by the window's Tab chain.
-  to->setFocusPolicy(qobject_cast<const QPushButton*>(from) != nullptr ? Qt::NoFocus : from->focusPolicy());
+  to->setFocusPolicy(qobject_cast<const QAbstractButton*>(from) != nullptr ? Qt::NoFocus : from->focusPolicy());
   if (from->testAttribute(Qt::WA_SetCursor)) to->setCursor(from->cursor());
   if (!from->toolTip().isEmpty()) to->setToolTip(from->toolTip());
   if (!from->accessibleName().isEmpty()) to->setAccessibleName(from->accessibleName());
-  if (auto* button = qobject_cast<const QPushButton*>(from))
+  if (auto* button = qobject_cast<const QAbstractButton*>(from))
     to->setProperty(kButtonAction, button->accessibleName().isEmpty() ? button->text() : button->accessibleName());
   if (!from->styleSheet().isEmpty()) to->setStyleSheet(from->styleSheet());
   if (from->isHidden() && from->parentWidget() != nullptr) to->setVisible(false);
@@ -102,7 +103,7 @@ QWidget* RowFactory::build() {
 
 void RowFactory::nameButtons(QWidget* row, const QString& name) {
   if (row == nullptr) return;
-  for (QPushButton* button : row->findChildren<QPushButton*>()) {
+  for (QAbstractButton* button : row->findChildren<QAbstractButton*>()) {
     const QString action = button->property(kButtonAction).toString();
     if (!action.isEmpty()) button->setAccessibleName(action + QLatin1Char(' ') + name);
   }

@@ -203,6 +203,17 @@ TEST_F(ReportDocumentTest, ClassicalSourceOnlyFromAWellFormedObject) {
     EXPECT_EQ(classicalSource(a), c.expected ? parsed(c.expected) : Json::Value());
   }
   EXPECT_TRUE(classicalSource(analysis_).isNull());
+
+  // In the comparison the analysis's source comes first, else the record's.
+  ComparedName fromRecord = named("明远", analysis_);
+  fromRecord.record.ChuChu = {"明明上天", "小明", "", "诗经"};
+  Json::Value withOwn = analysis_;
+  withOwn["ChuChu"] = parsed(R"({"Text":"路漫漫其修远兮","Title":"离骚","Author":"屈原","Book":"楚辞"})");
+  ComparedName fromAnalysis = named("修远", withOwn);
+  fromAnalysis.record.ChuChu = {"明明上天", "小明", "", "诗经"};
+  Json::Value data = buildComparisonData({fromRecord, fromAnalysis, named("无源", analysis_)}, db_);
+  EXPECT_EQ(data["sources"], parsed(R"([{"Text":"明明上天","Title":"小明","Author":"","Book":"诗经"},
+      {"Text":"路漫漫其修远兮","Title":"离骚","Author":"屈原","Book":"楚辞"}, null])"));
   EXPECT_EQ(luckRank("大吉"), 4);
   EXPECT_EQ(luckRank("半吉"), 2);
   EXPECT_EQ(luckRank("大凶"), 0);
