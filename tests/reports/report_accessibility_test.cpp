@@ -23,7 +23,7 @@
 #include "support/qt_application.h"
 #include "toolkit/message_presenter.h"
 #include "toolkit/skin_archive.h"
-#include "toolkit/web_view.h"
+#include "toolkit/web_engine_view.h"
 
 namespace norvane::reports {
 namespace {
@@ -128,7 +128,7 @@ TEST_F(ReportAccessibilityTest, ReportPagesGiveTheirTextHeadingsAndPictureNames)
   ASSERT_TRUE(w.create());
   w.show();
   ASSERT_TRUE(waitUntil([&] { return w.shownPage() == 0; })) << "page 0 was never filled";
-  QWidget* view = w.webView()->view();
+  QWidget* view = static_cast<toolkit::WebEngineWebView*>(w.webView())->engineView();
 
   // The summary page: its heading, its section headings and its score rings by name.
   TreeText summary = waitForPageText(view, QStringLiteral("综合"));
